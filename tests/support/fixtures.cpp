@@ -1,0 +1,139 @@
+#include "support/fixtures.h"
+
+#include "platform/utf8.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Paths from wide text: natively the file names are UTF-8.
+fs::path ToPath(const std::wstring& text)
+{
+#ifdef _WIN32
+    return fs::path(text);
+#else
+    return fs::path(WideToUtf8(text));
+#endif
+}
+
+std::wstring FromPath(const fs::path& path)
+{
+#ifdef _WIN32
+    return path.wstring();
+#else
+    return Utf8ToWide(path.string());
+#endif
+}
+
+// The fixtures folder as configured; under Wine the Unix root is drive Z:.
+fs::path FixtureRoot()
+{
+    std::string dir = ZIZE_FIXTURES_DIR;
+#ifdef _WIN32
+    if (!dir.empty() && dir[0] == '/')
+        dir = "Z:" + dir;
+#endif
+    return fs::u8path(dir);
+}
+
+}  // namespace
+
+std::wstring FixturePath(const std::string& relative)
+{
+    return FromPath((FixtureRoot() / fs::u8path(relative)).make_preferred());
+}
+
+std::string FixturePathUtf8(const std::string& relative)
+{
+    return (FixtureRoot() / fs::u8path(relative)).make_preferred().u8string();
+}
+
+bool FixturesAvailable()
+{
+    std::error_code ec;
+    return fs::is_regular_file(FixtureRoot() / "MANIFEST.tsv", ec);
+}
+
+bool RunningUnderCi()
+{
+    const char* ci = std::getenv("CI");
+    return ci && *ci && std::string(ci) != "false" && std::string(ci) != "0";
+}
+
+bool ReadFixture(const std::string& relative, std::vector<uint8_t>* bytes)
+{
+    std::ifstream in(FixtureRoot() / fs::u8path(relative), std::ios::binary);
+    if (!in)
+        return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+std::vector<ManifestRow> ReadManifest()
+{
+    std::vector<ManifestRow> rows;
+    std::ifstream in(FixtureRoot() / "MANIFEST.tsv");
+    std::string line;
+    bool header = true;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (header) {
+            header = false;
+            continue;
+        }
+        if (line.empty())
+            continue;
+        std::vector<std::string> cols;
+        std::stringstream ss(line);
+        std::string col;
+        while (std::getline(ss, col, '\t'))
+            cols.push_back(col);
+        cols.resize(9);
+        rows.push_back({cols[0], cols[1], cols[2], cols[3], cols[4], cols[5], cols[6], cols[7], cols[8]});
+    }
+    return rows;
+}
+
+TempDir::TempDir()
+{
+    static std::atomic<int> counter{0};
+    fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        std::ostringstream name;
+        name << "zize-test-" << std::rand() << "-" << counter++;
+        fs::path candidate = base / name.str();
+        std::error_code ec;
+        if (fs::create_directory(candidate, ec)) {
+            dir_ = FromPath(candidate);
+            return;
+        }
+    }
+    ADD_FAILURE() << "cannot create a temporary folder";
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    if (!dir_.empty())
+        fs::remove_all(ToPath(dir_), ec);
+}
+
+std::wstring TempDir::Path(const std::wstring& name) const
+{
+    return FromPath(ToPath(dir_) / ToPath(name));
+}
+
+std::wstring TempDir::Write(const std::wstring& name, const std::vector<uint8_t>& bytes) const
+{
+    std::wstring path = Path(name);
+    std::ofstream out(ToPath(path), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
