@@ -75,6 +75,34 @@ bool ReadFixture(const std::string& relative, std::vector<uint8_t>* bytes)
     return true;
 }
 
+bool ReadBgrFixture(const std::string& relative, BgrImage* image)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReadFixture(relative, &bytes) || bytes.size() < 8)
+        return false;
+    auto le32 = [&](size_t at) {
+        return uint32_t(bytes[at]) | (uint32_t(bytes[at + 1]) << 8) | (uint32_t(bytes[at + 2]) << 16) |
+               (uint32_t(bytes[at + 3]) << 24);
+    };
+    image->width = le32(0);
+    image->height = le32(4);
+    uint64_t want = uint64_t(image->width) * image->height * 3;
+    if (bytes.size() - 8 != want)
+        return false;
+    image->pixels.assign(bytes.begin() + 8, bytes.end());
+    return true;
+}
+
+std::vector<uint8_t> EncodeBgr(uint32_t width, uint32_t height, const std::vector<uint8_t>& pixels)
+{
+    std::vector<uint8_t> out;
+    for (uint32_t v : {width, height})
+        for (int i = 0; i < 4; ++i)
+            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    out.insert(out.end(), pixels.begin(), pixels.end());
+    return out;
+}
+
 std::vector<ManifestRow> ReadManifest()
 {
     std::vector<ManifestRow> rows;

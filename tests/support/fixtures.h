@@ -19,6 +19,17 @@ bool RunningUnderCi();
 // Reads a whole fixture file; false when it cannot be read.
 bool ReadFixture(const std::string& relative, std::vector<uint8_t>* bytes);
 
+// A picture in the fixtures' ".bgr" form: width and height as 32-bit
+// little-endian numbers, then the rows from the top, width x (blue, green,
+// red) bytes each, no padding.
+struct BgrImage {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::vector<uint8_t> pixels;
+};
+bool ReadBgrFixture(const std::string& relative, BgrImage* image);
+std::vector<uint8_t> EncodeBgr(uint32_t width, uint32_t height, const std::vector<uint8_t>& pixels);
+
 // One line of MANIFEST.tsv, by its column names.
 struct ManifestRow {
     std::string path, format, variant, width, height, expected, compare, undefinedPixels, notes;
