@@ -10,6 +10,8 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export XDG_DATA_HOME="$build/xdg"
 export DISPLAY=":$(cat "$build/xvfb.display")"
+sh "$source_dir/scripts/ja-locale.sh" "$build/locale" || exit 1
+export LOCPATH="$build/locale"
 sh "$source_dir/scripts/wine-prefix.sh" "$WINEPREFIX" || exit 1
 wineserver -p </dev/null >/dev/null 2>&1
 LC_ALL=ja_JP.UTF-8 /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1

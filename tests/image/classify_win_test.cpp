@@ -17,7 +17,7 @@ TEST(FindPathExtensionWin, AgreesWithTheShell)
     const wchar_t* paths[] = {
         L"a.tga", L"b.tar.gz", L"C:\\a.b\\c", L"C:\\a.b\\c.d", L".hidden", L"noext", L"",
         L"trailing.", L"a.b c", L"a b.c", L"dir/x.tga", L"a.b/c", L"\\\\server\\share.x\\f",
-        L"C:\\dir\\.tga", L"x..tga", L"\x753B\x50CF.JPG", L"a.\x3000b", L"dir\\sub\\picture.TGA",
+        L"C:\\dir\\.tga", L"x..tga", L"\x753B\x50CF.JPG", L"a.\x3000" L"b", L"dir\\sub\\picture.TGA",
     };
     for (const wchar_t* p : paths)
         EXPECT_EQ(PathFindExtensionW(p), FindPathExtension(p)) << "path index " << (&p - paths);

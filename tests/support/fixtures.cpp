@@ -3,6 +3,7 @@
 #include "platform/utf8.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -161,7 +162,17 @@ std::wstring TempDir::Path(const std::wstring& name) const
 std::wstring TempDir::Write(const std::wstring& name, const std::vector<uint8_t>& bytes) const
 {
     std::wstring path = Path(name);
-    std::ofstream out(ToPath(path), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+#ifdef _WIN32
+    FILE* out = _wfopen(path.c_str(), L"wb");
+#else
+    FILE* out = fopen(WideToUtf8(path).c_str(), "wb");
+#endif
+    if (!out) {
+        ADD_FAILURE() << "cannot write " << WideToUtf8(path);
+        return path;
+    }
+    if (!bytes.empty() && fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size())
+        ADD_FAILURE() << "cannot write " << WideToUtf8(path);
+    fclose(out);
     return path;
 }
