@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/fixtures.h"
 #include "support/mag_encoder.h"
 
 namespace {
@@ -190,6 +191,34 @@ TEST(GetImageSize, NoneAndP2ReportNothing)
     EXPECT_FALSE(GetImageSize(&decoder, &width, &height));
     EXPECT_EQ(5u, width);
     EXPECT_EQ(6u, height);
+}
+
+TEST(GetImageSize, IndependentFilesReportTheirManifestSize)
+{
+    REQUIRE_FIXTURES();
+    int checked = 0;
+    for (const ManifestRow& row : ReadManifest()) {
+        if (row.width.empty())
+            continue;
+        SCOPED_TRACE(row.path);
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(ReadFixture(row.path, &bytes));
+        ImageDecoder decoder;
+        DecoderType type = DetectDecoderType(&decoder, bytes.data(), bytes.size());
+        if (type == DecoderNone) {
+            EXPECT_EQ("refused", row.compare);  // the 16-bit TGA
+            continue;
+        }
+        uint32_t width = 0, height = 0;
+        if (!GetImageSize(&decoder, &width, &height)) {
+            EXPECT_EQ(DecoderP2, type);  // its size comes with the P2 decoder
+            continue;
+        }
+        EXPECT_EQ(row.width, std::to_string(width));
+        EXPECT_EQ(row.height, std::to_string(height));
+        ++checked;
+    }
+    EXPECT_GE(checked, 23);
 }
 
 // ---- Decoding ----------------------------------------------------------
