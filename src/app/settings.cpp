@@ -14,6 +14,10 @@ const wchar_t SettingsFileName[] = L"Zize.ini";
 const wchar_t MissingValue[] = L"@";
 // Room for 10 characters of a value and the terminator.
 constexpr DWORD ValueBufferSize = 11;
+// "COLOR" alone needs 11: a spare byte of 0x80 or more is written as a
+// negative number of up to 11 characters, and cutting it would change the
+// colour from one run to the next.
+constexpr DWORD ColourBufferSize = 12;
 
 int32_t lastSplitPosition = DefaultSplitPosition;
 
@@ -25,11 +29,14 @@ bool ReadValue(const wchar_t* iniPath, const wchar_t* key, wchar_t* buffer, DWOR
     return buffer[0] != L'@';
 }
 
-// Reads one number. Returns false, leaving *value alone, when it is missing.
-bool ReadNumber(const wchar_t* iniPath, const wchar_t* key, int32_t* value)
+// Reads one number of at most size - 1 characters. Returns false, leaving
+// *value alone, when it is missing.
+bool ReadNumber(const wchar_t* iniPath, const wchar_t* key, int32_t* value, DWORD size = ValueBufferSize)
 {
-    wchar_t buffer[ValueBufferSize];
-    if (!ReadValue(iniPath, key, buffer, ValueBufferSize))
+    wchar_t buffer[ColourBufferSize];
+    if (size > ColourBufferSize)
+        size = ColourBufferSize;
+    if (!ReadValue(iniPath, key, buffer, size))
         return false;
     *value = ParseSettingNumber(buffer);
     return true;
@@ -226,7 +233,7 @@ bool ReadSettingsFile(const wchar_t* iniPath, Settings* settings)
     int32_t colour = static_cast<int32_t>(DefaultColour);
     int32_t options = 0;
     int32_t split = DefaultSplitPosition;
-    ReadNumber(iniPath, L"COLOR", &colour);
+    ReadNumber(iniPath, L"COLOR", &colour, ColourBufferSize);
     ReadNumber(iniPath, L"OPTION", &options);
     ReadNumber(iniPath, L"DIV", &split);
     settings->colour = static_cast<uint32_t>(colour);
