@@ -56,16 +56,16 @@ struct BrowserState {
     HIMAGELIST listImages;
     WNDPROC listSavedProc;
     int32_t imageIndex[3];  // file, folder, archive icon in the list image list
-    wchar_t* exeDir;        // with its trailing separator
+    wchar_t* exeDir;        // with its trailing separator; LocalAlloc
     HINSTANCE instance;
     HANDLE workerThread;
     DWORD workerThreadId;
     DWORD changeRegistration[2];  // [0] listed folder, [1] tree
-    HGLOBAL changeQueue;          // movable block of ChangeRecord
+    HGLOBAL changeQueue;          // GlobalAlloc(GMEM_MOVEABLE) block of ChangeRecord
     DWORD changeCount;
     IDropSource* dragSource;
     uint8_t colour[4];
-    uint8_t* itemStates;
+    uint8_t* itemStates;  // one byte per list item; LocalAlloc
     int32_t firstVisibleIndex;
     DWORD itemCount;
     uint32_t flags;

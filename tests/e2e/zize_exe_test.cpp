@@ -30,7 +30,10 @@ protected:
     {
         if (!process->Start(exe, arguments))
             return nullptr;
-        return WaitForWindow(process->Id(), L"ZaVuvi", StartTimeoutMs);
+        HWND window = WaitForWindow(process->Id(), L"ZaVuvi", StartTimeoutMs);
+        if (window)
+            process->WaitForIdle(StartTimeoutMs);
+        return window;
     }
     // Closes a main window and returns the exit code of its process.
     DWORD Close(HWND window, const ChildProcess& process)

@@ -133,6 +133,20 @@ TEST_F(MainWindow, MaximisedWindowStoresItsRestoredRectangleAndTheLiveOptions)
     EXPECT_EQ(std::to_wstring(static_cast<int32_t>(0x80102030u)), ReadSettingValue(ini, L"COLOR"));
 }
 
+TEST_F(MainWindow, CloseWithoutARunningWorkerDestroysTheWindowAtOnce)
+{
+    Create(20, 20, 300, 200);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(Browser.workerReady, 10000));
+    // A worker that has gone could never answer WT_QUIT.
+    TerminateThread(Browser.workerThread, 9);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(Browser.workerThread, 10000));
+
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(0, RunMessageLoop());
+    EXPECT_EQ(L"300", ReadSettingValue(ini, L"WIDTH"));
+}
+
 TEST_F(MainWindow, CopyDataTakesThePathAndAPathThatDoesNotExistIsCleared)
 {
     Create(10, 10, 300, 200);

@@ -58,6 +58,11 @@ DWORD ChildProcess::WaitForExit(DWORD timeoutMs) const
     return code;
 }
 
+bool ChildProcess::WaitForIdle(DWORD timeoutMs) const
+{
+    return WaitForInputIdle(process_, timeoutMs) == 0;
+}
+
 bool ChildProcess::Running() const
 {
     return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
@@ -166,10 +171,12 @@ std::wstring WindowClassName(HWND window)
 
 std::wstring WindowTitle(HWND window)
 {
+    // GetWindowTextW reads a top-level window's caption without asking its
+    // thread; a control of another process has to be asked (WM_GETTEXT).
     wchar_t text[1024] = {};
-    // Across processes WM_GETTEXT is marshalled; GetWindowTextW would not
-    // ask a control of another process.
-    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
+    if (GetWindowTextW(window, text, 1024) > 0)
+        return text;
+    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 10000, nullptr);
     return text;
 }
 

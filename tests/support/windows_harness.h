@@ -28,6 +28,8 @@ public:
     bool Start(const std::wstring& exe, const std::wstring& arguments);
     // The exit code once the process has ended within timeoutMs, else STILL_ACTIVE.
     DWORD WaitForExit(DWORD timeoutMs) const;
+    // Waits until the process waits for input. Returns false on timeout.
+    bool WaitForIdle(DWORD timeoutMs) const;
     bool Running() const;
     DWORD Id() const { return id_; }
 
