@@ -30,17 +30,6 @@ TEST(BrowserState, ResetGivesTheInitialValues)
     EXPECT_EQ(nullptr, Browser.itemStates);
 }
 
-TEST(BrowserState, ColourValueKeepsSpareBlueGreenRedInTheirBytes)
-{
-    SetBrowserColourValue(0x80112233);
-    EXPECT_EQ(0x80, Browser.colour[ColourSpare]);
-    EXPECT_EQ(0x11, Browser.colour[ColourBlue]);
-    EXPECT_EQ(0x22, Browser.colour[ColourGreen]);
-    EXPECT_EQ(0x33, Browser.colour[ColourRed]);
-    EXPECT_EQ(0x80112233u, BrowserColourValue());
-    ResetBrowserState();
-}
-
 TEST(PendingPath, TakesUpTo263CharactersAndRefusesLongerOnes)
 {
     std::wstring longest(263, L'a');

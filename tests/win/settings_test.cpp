@@ -71,19 +71,6 @@ TEST_F(SettingsFile, NoFileGivesEveryDefault)
     EXPECT_EQ(nullptr, read.startFolder);
 }
 
-TEST_F(SettingsFile, CompleteFileIsReadWhole)
-{
-    PutAll();
-    EXPECT_TRUE(Read());
-    EXPECT_EQ(100, read.left);
-    EXPECT_EQ(80, read.top);
-    EXPECT_EQ(500, read.width);
-    EXPECT_EQ(300, read.height);
-    EXPECT_EQ(150, read.splitPosition);
-    EXPECT_EQ(255u, read.colour);
-    EXPECT_EQ(5u, read.options);
-}
-
 TEST_F(SettingsFile, AnyMissingGeometryKeyMakesTheGeometryIncompleteButKeepsTheRest)
 {
     for (const wchar_t* key : {L"LEFT", L"TOP", L"WIDTH", L"HEIGHT"}) {
@@ -100,18 +87,6 @@ TEST_F(SettingsFile, AnyMissingGeometryKeyMakesTheGeometryIncompleteButKeepsTheR
     DeleteFileW(ini.c_str());
     Put(L"LEFT", L"10");
     EXPECT_FALSE(Read());
-}
-
-TEST_F(SettingsFile, EachOtherKeyFallsBackToItsDefaultAlone)
-{
-    PutAll();
-    Put(L"DIV", nullptr);
-    Put(L"COLOR", nullptr);
-    Put(L"OPTION", nullptr);
-    EXPECT_TRUE(Read());
-    EXPECT_EQ(288, read.splitPosition);
-    EXPECT_EQ(DefaultColour, read.colour);
-    EXPECT_EQ(0u, read.options);
 }
 
 TEST_F(SettingsFile, ValuesAreCutToTenCharactersAndParsedLeniently)
@@ -189,7 +164,6 @@ TEST_F(SettingsFile, WrittenFileHasEveryKeyAndStartsAsUnicode)
     EXPECT_EQ(L"0", ReadSettingValue(ini, L"CNTFOLDER"));
     EXPECT_EQ(L"", ReadSettingValue(ini, L"SELFOLDER"));
 
-    std::vector<uint8_t> bytes;
     HANDLE file = CreateFileW(ini.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
     BYTE head[2] = {};
@@ -287,7 +261,7 @@ protected:
     {
         SettingsFile::SetUp();
         ResetBrowserState();
-        exeDir = dir.Path(L"") ;
+        exeDir = dir.Path(L"");
         if (exeDir.empty() || exeDir.back() != L'\\')
             exeDir += L'\\';
         Browser.exeDir = &exeDir[0];
