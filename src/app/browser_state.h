@@ -1,0 +1,97 @@
+// BrowserState, the one program-wide record of the browser, and
+// PendingPath, the path that the command line or a second instance asks the
+// program to show. Both live on the main thread; the folder worker gets the
+// record's address as its thread parameter.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+#include <shlobj.h>
+
+#include <cstddef>
+#include <cstdint>
+
+// One pane window: itself, the main window, its control (tree or list) and
+// its neighbour (the right pane for the left one; none for the right one).
+struct PaneRecord {
+    HWND pane;
+    HWND mainWindow;
+    HWND control;
+    HWND neighbour;
+};
+
+// One queued shell change notification.
+struct ChangeRecord {
+    LPITEMIDLIST first;
+    LPITEMIDLIST second;
+    LONG event;
+    LONG source;  // 1 = the tree's registration, 0 = the list's
+};
+
+// StateFlags bits; the other bits stay 0.
+constexpr uint32_t SizingInProgress = 1u << 0;
+constexpr uint32_t ArrangeSuspended = 1u << 1;
+constexpr uint32_t FitToWindow = 1u << 2;
+constexpr uint32_t OpenAnyFile = 1u << 3;
+constexpr uint32_t FillBackground = 1u << 4;
+constexpr uint32_t TreeHadFocus = 1u << 5;
+constexpr uint32_t ListHadFocus = 1u << 6;
+constexpr uint32_t OptionFlagsShift = 2;  // the three options are bits 2 to 4
+constexpr uint32_t OptionFlagsMask = FitToWindow | OpenAnyFile | FillBackground;
+
+// A change registration id that stands for "none".
+constexpr DWORD NoChangeRegistration = 0xFFFFFFFF;
+
+// Indices of colour[]: the spare byte, then blue, green, red.
+enum ColourByte { ColourSpare = 0, ColourBlue = 1, ColourGreen = 2, ColourRed = 3 };
+
+struct BrowserState {
+    HWND mainWindow;
+    HWND statusBar;
+    PaneRecord left;
+    PaneRecord right;
+    HANDLE workerReady;
+    HTREEITEM selectedTreeItem;
+    HIMAGELIST listImages;
+    WNDPROC listSavedProc;
+    int32_t imageIndex[3];  // file, folder, archive icon in the list image list
+    wchar_t* exeDir;        // with its trailing separator; LocalAlloc
+    HINSTANCE instance;
+    HANDLE workerThread;
+    DWORD workerThreadId;
+    DWORD changeRegistration[2];  // [0] listed folder, [1] tree
+    HGLOBAL changeQueue;          // GlobalAlloc(GMEM_MOVEABLE) block of ChangeRecord
+    DWORD changeCount;
+    IDropSource* dragSource;
+    uint8_t colour[4];
+    uint8_t* itemStates;  // one byte per list item; LocalAlloc
+    int32_t firstVisibleIndex;
+    DWORD itemCount;
+    uint32_t flags;
+    int32_t splitGrabOffset;
+    int32_t splitDragState;
+};
+
+extern BrowserState Browser;
+
+// At most 263 characters and the terminator; an empty first unit means
+// nothing is pending.
+constexpr size_t PendingPathCapacity = 264;
+extern wchar_t PendingPath[PendingPathCapacity];
+
+// Sets every field of Browser to its initial value (handles none, image
+// indices -1, no change registrations, white fill colour).
+void ResetBrowserState();
+
+// Copies a path into PendingPath. The text is read up to its terminator
+// but never past maxUnits units. Returns false, leaving PendingPath empty,
+// when no terminator is found there or the path has more than 263
+// characters: a shortened path would name another file.
+bool SetPendingPath(const wchar_t* text, size_t maxUnits);
+void ClearPendingPath();
+
+// The colour as the settings store it: spare << 24 | blue << 16 |
+// green << 8 | red.
+uint32_t BrowserColourValue();
+void SetBrowserColourValue(uint32_t value);

@@ -1,0 +1,32 @@
+// The program's own window and thread messages, all WM_APP + n.
+#pragma once
+
+#include <windows.h>
+
+// To the folder worker thread (posted with PostThreadMessageW).
+constexpr UINT WT_QUIT = WM_APP + 0x00;
+constexpr UINT WT_START_LIST = WM_APP + 0x01;
+constexpr UINT WT_RENDER_ITEM = WM_APP + 0x02;
+constexpr UINT WT_NEXT = WM_APP + 0x03;
+constexpr UINT WT_LIST_FOLDER = WM_APP + 0x04;
+constexpr UINT WT_CHANGES = WM_APP + 0x05;
+
+// To the pane windows: shell change notifications.
+constexpr UINT MSG_TREE_CHANGE = WM_APP + 0x0B;
+constexpr UINT MSG_LIST_CHANGE = WM_APP + 0x0C;
+
+// To the main window.
+constexpr UINT MSG_CONTROL = WM_APP + 0x11;
+constexpr UINT MSG_OPEN_PENDING = WM_APP + 0x13;
+constexpr UINT MSG_REQUEST_ITEM = WM_APP + 0x14;
+constexpr UINT MSG_THUMBNAIL_READY = WM_APP + 0x15;
+constexpr UINT MSG_FOLDER_LISTED = WM_APP + 0x16;
+constexpr UINT MSG_RESTART = WM_APP + 0x17;
+constexpr UINT MSG_CHANGES_PENDING = WM_APP + 0x18;
+
+// lParam values of MSG_CONTROL.
+constexpr LPARAM CONTROL_WORKER_EXITED = 0x8008;
+constexpr LPARAM CONTROL_KEY = 0x800A;
+
+// The hand-over of a second instance: WM_COPYDATA with this dwData.
+constexpr ULONG_PTR COPYDATA_PENDING_PATH = 1;

@@ -1,0 +1,68 @@
+// The settings file "Zize.ini" beside the executable: window geometry, split
+// position, options, fill colour and the last listed folder, all in the one
+// section "WINDOW". Read once before the main window exists, written once
+// when it is destroyed.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdint>
+
+struct Settings {
+    int32_t left;
+    int32_t top;
+    int32_t width;   // client size
+    int32_t height;
+    bool geometryComplete;
+    uint32_t options;  // bit 0 FitToWindow, bit 1 OpenAnyFile, bit 2 FillBackground
+    uint32_t colour;   // red bits 0-7, green 8-15, blue 16-23, spare byte 24-31
+    int32_t splitPosition;
+    LPITEMIDLIST startFolder;  // shell allocator; owned by the caller
+};
+
+constexpr int32_t DefaultSplitPosition = 288;
+constexpr uint32_t DefaultColour = 0x00FFFFFF;
+constexpr int32_t DefaultClientWidth = 640;
+constexpr int32_t DefaultClientHeight = 448;
+// Longest saved item-ID list accepted from the file, in bytes.
+constexpr uint32_t MaxSavedFolderBytes = 0x10000;
+
+// Fills settings from PendingPath and the file in the executable directory.
+// Returns whether the geometry was complete.
+bool ReadSettings(Settings* settings);
+
+// Writes every key from the live state of Browser.
+void WriteSettings();
+
+// The full name of the settings file for an executable directory (which
+// ends with a separator). Returns false when it does not fit in size units.
+bool SettingsFilePath(const wchar_t* exeDir, wchar_t* path, size_t size);
+
+// Reads the saved folder (only when settings->startFolder is none), the
+// colour, options, split position and the geometry from the file.
+// Returns whether the geometry was complete.
+bool ReadSettingsFile(const wchar_t* iniPath, Settings* settings);
+
+// Writes the values of settings to the file; startFolder is the folder to
+// save (none writes no folder).
+void WriteSettingsFile(const wchar_t* iniPath, const Settings& settings);
+
+// The number of a value: an optional "-", then decimal digits up to the
+// first other character, kept in 32 bits without an overflow check.
+int32_t ParseSettingNumber(const wchar_t* text);
+
+// Decodes count bytes from hexadecimal text, two digits a byte, high digit
+// first; other characters and positions past the text give 0. The result
+// is then cut at its first malformed ID so that it always ends in a
+// terminator within count bytes. Returns none for a count below 2 or when
+// memory is short.
+LPITEMIDLIST DecodeSavedFolder(const wchar_t* text, uint32_t count);
+
+// The absolute item-ID list of the folder of path (the path itself for a
+// directory, else its text up to the last separator). Returns none when
+// the path does not exist or cannot be parsed. isDirectory may be null.
+LPITEMIDLIST FolderOfPath(const wchar_t* path, bool* isDirectory);
+
+// The split position read last by ReadSettingsFile (288 before that).
+int32_t SplitPositionRead();

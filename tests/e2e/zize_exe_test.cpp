@@ -1,0 +1,141 @@
+// Zize.exe started from outside, as a user would: each test runs its own
+// copy from a fresh folder, so the settings file is the test's own.
+#include <windows.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/fixtures.h"
+#include "support/windows_harness.h"
+
+namespace {
+
+constexpr DWORD StartTimeoutMs = 30000;
+constexpr DWORD ExitTimeoutMs = 20000;
+
+class ZizeExe : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = dir.Path(L"");
+        exe = CopyFileInto(WindowsPath(ZIZE_EXE), folder);
+        ASSERT_FALSE(exe.empty()) << "cannot copy Zize.exe";
+        ini = dir.Path(L"Zize.ini");
+        ASSERT_EQ(nullptr, FindWindowW(L"ZaVuvi", nullptr)) << "another Zize is running";
+    }
+
+    // Starts the copy and waits for its main window.
+    HWND Start(ChildProcess* process, const std::wstring& arguments = L"")
+    {
+        if (!process->Start(exe, arguments))
+            return nullptr;
+        HWND window = WaitForWindow(process->Id(), L"ZaVuvi", StartTimeoutMs);
+        if (window)
+            process->WaitForIdle(StartTimeoutMs);
+        return window;
+    }
+    // Closes a main window and returns the exit code of its process.
+    DWORD Close(HWND window, const ChildProcess& process)
+    {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        return process.WaitForExit(ExitTimeoutMs);
+    }
+
+    TempDir dir;
+    std::wstring folder;
+    std::wstring exe;
+    std::wstring ini;
+};
+
+TEST_F(ZizeExe, FirstStartOpensTheDefaultWindowAndWritesTheSettingsOnClose)
+{
+    ChildProcess zize;
+    HWND window = Start(&zize);
+    ASSERT_NE(nullptr, window);
+    EXPECT_EQ(L"ZaVuvi", WindowClassName(window));
+    EXPECT_EQ(L"Zize", WindowTitle(window));
+    SIZE client = ClientSize(window);
+    EXPECT_EQ(640, client.cx);
+    EXPECT_EQ(448, client.cy);
+
+    // A picture of the window for a person to look at.
+    std::wstring artifacts = WindowsPath(ZIZE_ARTIFACT_DIR);
+    CreateDirectoryW(artifacts.c_str(), nullptr);
+    Sleep(300);
+    EXPECT_TRUE(SaveWindowPng(window, artifacts + L"\\zize_main_window.png"));
+
+    ASSERT_EQ(0u, Close(window, zize));
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(L"640", ReadSettingValue(ini, L"WIDTH"));
+    EXPECT_EQ(L"448", ReadSettingValue(ini, L"HEIGHT"));
+    EXPECT_EQ(L"288", ReadSettingValue(ini, L"DIV"));
+    EXPECT_EQ(L"16777215", ReadSettingValue(ini, L"COLOR"));
+    EXPECT_EQ(L"0", ReadSettingValue(ini, L"OPTION"));
+    EXPECT_EQ(L"0", ReadSettingValue(ini, L"CNTFOLDER"));
+    EXPECT_NE(L"@missing", ReadSettingValue(ini, L"LEFT"));
+    EXPECT_NE(L"@missing", ReadSettingValue(ini, L"TOP"));
+}
+
+TEST_F(ZizeExe, SavedGeometryAndOptionsAreUsedAndWrittenBack)
+{
+    for (auto [key, value] : {std::pair<const wchar_t*, const wchar_t*>{L"LEFT", L"120"}, {L"TOP", L"90"},
+                              {L"WIDTH", L"500"}, {L"HEIGHT", L"320"}, {L"DIV", L"150"},
+                              {L"COLOR", L"-2146360781"}, {L"OPTION", L"6"}})
+        WritePrivateProfileStringW(L"WINDOW", key, value, ini.c_str());
+
+    ChildProcess zize;
+    HWND window = Start(&zize);
+    ASSERT_NE(nullptr, window);
+    SIZE client = ClientSize(window);
+    EXPECT_EQ(500, client.cx);
+    EXPECT_EQ(320, client.cy);
+    RECT outer = {};
+    GetWindowRect(window, &outer);
+    EXPECT_EQ(120, outer.left);
+    EXPECT_EQ(90, outer.top);
+
+    // Maximised at the end: the restored place is what is kept.
+    ShowWindow(window, SW_MAXIMIZE);
+    ASSERT_EQ(0u, Close(window, zize));
+    EXPECT_EQ(L"120", ReadSettingValue(ini, L"LEFT"));
+    EXPECT_EQ(L"90", ReadSettingValue(ini, L"TOP"));
+    EXPECT_EQ(L"500", ReadSettingValue(ini, L"WIDTH"));
+    EXPECT_EQ(L"320", ReadSettingValue(ini, L"HEIGHT"));
+    EXPECT_EQ(L"150", ReadSettingValue(ini, L"DIV"));
+    EXPECT_EQ(L"-2146360781", ReadSettingValue(ini, L"COLOR"));
+    EXPECT_EQ(L"6", ReadSettingValue(ini, L"OPTION"));
+}
+
+TEST_F(ZizeExe, SecondStartHandsItsPathOverAndEndsWithZeroWhileTheFirstRuns)
+{
+    ChildProcess first;
+    HWND window = Start(&first);
+    ASSERT_NE(nullptr, window);
+    RECT before = {};
+    GetWindowRect(window, &before);
+
+    ChildProcess withPath;
+    ASSERT_TRUE(withPath.Start(exe, L"\"" + folder + L"\""));
+    EXPECT_EQ(0u, withPath.WaitForExit(ExitTimeoutMs));
+
+    ChildProcess withNothing;
+    ASSERT_TRUE(withNothing.Start(exe, L""));
+    EXPECT_EQ(0u, withNothing.WaitForExit(ExitTimeoutMs));
+
+    // The first keeps running, its window where it was, and it is the only one.
+    EXPECT_TRUE(first.Running());
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_EQ(window, FindWindowW(L"ZaVuvi", nullptr));
+    RECT after = {};
+    GetWindowRect(window, &after);
+    EXPECT_EQ(before.left, after.left);
+    EXPECT_EQ(before.top, after.top);
+    EXPECT_EQ(before.right, after.right);
+    EXPECT_EQ(before.bottom, after.bottom);
+    EXPECT_EQ(L"Zize", WindowTitle(window));
+
+    EXPECT_EQ(0u, Close(window, first));
+}
+
+}  // namespace

@@ -1,0 +1,278 @@
+#include "support/windows_harness.h"
+
+#ifdef _WIN32
+
+#include <commctrl.h>
+#include <gdiplus.h>
+
+#include "platform/utf8.h"
+
+std::wstring WindowsPath(const std::string& path)
+{
+    std::string windows = path;
+    if (!windows.empty() && windows[0] == '/') {
+        windows = "Z:" + windows;
+        for (char& c : windows)
+            if (c == '/')
+                c = '\\';
+    }
+    return Utf8ToWide(windows);
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (!process_)
+        return;
+    if (Running()) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+}
+
+bool ChildProcess::Start(const std::wstring& exe, const std::wstring& arguments)
+{
+    std::wstring command = L"\"" + exe + L"\"";
+    if (!arguments.empty())
+        command += L" " + arguments;
+    std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/") + 1);
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    id_ = info.dwProcessId;
+    return true;
+}
+
+DWORD ChildProcess::WaitForExit(DWORD timeoutMs) const
+{
+    if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0)
+        return STILL_ACTIVE;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+bool ChildProcess::WaitForIdle(DWORD timeoutMs) const
+{
+    return WaitForInputIdle(process_, timeoutMs) == 0;
+}
+
+bool ChildProcess::Running() const
+{
+    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD processId;
+    const wchar_t* className;
+    bool visibleOnly;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
+{
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (search->processId && owner != search->processId)
+        return TRUE;
+    if (search->visibleOnly && !IsWindowVisible(window))
+        return TRUE;
+    if (WindowClassName(window) != search->className)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND FindProcessWindow(DWORD processId, const wchar_t* className, bool visibleOnly)
+{
+    WindowSearch search = {processId, className, visibleOnly, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM param)
+{
+    std::wstring* text = reinterpret_cast<std::wstring*>(param);
+    if (_wcsicmp(WindowClassName(child).c_str(), L"Static") == 0) {
+        std::wstring t = WindowTitle(child);
+        if (t.size() > text->size())
+            *text = t;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND WaitForWindow(DWORD processId, const wchar_t* className, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND window = FindProcessWindow(processId, className, true);
+        if (window || GetTickCount() - start > timeoutMs)
+            return window;
+        Sleep(50);
+    }
+}
+
+MessageBoxSeen CloseMessageBox(DWORD processId, DWORD timeoutMs)
+{
+    MessageBoxSeen seen;
+    HWND box = WaitForWindow(processId, L"#32770", timeoutMs);
+    if (!box)
+        return seen;
+    seen.found = true;
+    seen.caption = WindowTitle(box);
+    EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&seen.text));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return seen;
+}
+
+MessageBoxCloser::MessageBoxCloser(DWORD timeoutMs)
+    : thread_([this, timeoutMs] { seen_ = CloseMessageBox(GetCurrentProcessId(), timeoutMs); })
+{
+}
+
+MessageBoxCloser::~MessageBoxCloser()
+{
+    Result();
+}
+
+MessageBoxSeen MessageBoxCloser::Result()
+{
+    if (!joined_) {
+        thread_.join();
+        joined_ = true;
+    }
+    return seen_;
+}
+
+SIZE ClientSize(HWND window)
+{
+    RECT r = {};
+    GetClientRect(window, &r);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+std::wstring WindowClassName(HWND window)
+{
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+std::wstring WindowTitle(HWND window)
+{
+    // GetWindowTextW reads a top-level window's caption without asking its
+    // thread; a control of another process has to be asked (WM_GETTEXT).
+    wchar_t text[1024] = {};
+    if (GetWindowTextW(window, text, 1024) > 0)
+        return text;
+    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 10000, nullptr);
+    return text;
+}
+
+void PressKey(HWND window, UINT virtualKey)
+{
+    UINT scan = MapVirtualKeyW(virtualKey, 0);
+    PostMessageW(window, WM_KEYDOWN, virtualKey, 1 | static_cast<LPARAM>(scan) << 16);
+    PostMessageW(window, WM_KEYUP, virtualKey, 1 | static_cast<LPARAM>(scan) << 16 | 0xC0000000L);
+}
+
+std::vector<std::wstring> ListViewItemTexts(HWND list)
+{
+    std::vector<std::wstring> texts;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(list, &owner);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, owner);
+    if (!process)
+        return texts;
+
+    // The item record and its text buffer live in the list's process.
+    const SIZE_T textUnits = 520;
+    SIZE_T size = sizeof(LVITEMW) + textUnits * sizeof(wchar_t);
+    char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+    if (remote) {
+        int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            LVITEMW item = {};
+            item.mask = LVIF_TEXT;
+            item.iItem = i;
+            item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+            item.cchTextMax = static_cast<int>(textUnits);
+            WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+            LRESULT length = SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(remote));
+            std::wstring text(textUnits, L'\0');
+            ReadProcessMemory(process, remote + sizeof(LVITEMW), &text[0], textUnits * sizeof(wchar_t), nullptr);
+            text.resize(length > 0 && static_cast<SIZE_T>(length) < textUnits ? static_cast<size_t>(length) : 0);
+            texts.push_back(text);
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return texts;
+}
+
+bool SaveWindowPng(HWND window, const std::wstring& path)
+{
+    RECT r = {};
+    if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top)
+        return false;
+    int width = r.right - r.left, height = r.bottom - r.top;
+
+    // Copy the window's area of the screen.
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    // Encode it as PNG.
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartupInput input;
+    bool saved = false;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok) {
+        static const CLSID pngEncoder = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+        Gdiplus::Bitmap* image = Gdiplus::Bitmap::FromHBITMAP(bitmap, nullptr);
+        if (image) {
+            saved = image->Save(path.c_str(), &pngEncoder, nullptr) == Gdiplus::Ok;
+            delete image;
+        }
+        Gdiplus::GdiplusShutdown(token);
+    }
+    DeleteObject(bitmap);
+    return saved;
+}
+
+std::wstring ReadSettingValue(const std::wstring& iniPath, const wchar_t* key)
+{
+    std::wstring value(4096, L'\0');
+    DWORD length = GetPrivateProfileStringW(L"WINDOW", key, L"@missing", &value[0], 4096, iniPath.c_str());
+    value.resize(length);
+    return value;
+}
+
+std::wstring CopyFileInto(const std::wstring& file, const std::wstring& folder)
+{
+    std::wstring name = file.substr(file.find_last_of(L"\\/") + 1);
+    std::wstring target = folder;
+    if (!target.empty() && target.back() != L'\\')
+        target += L'\\';
+    target += name;
+    if (!CopyFileW(file.c_str(), target.c_str(), FALSE))
+        return std::wstring();
+    return target;
+}
+
+#endif  // _WIN32
