@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <random>
+
+#include "decode/p2.h"
 
 namespace {
 
@@ -184,7 +187,7 @@ private:
     {
         bool longFits;
         uint64_t count = Scan(pos, current, &longFits);
-        if (longFits && count > 0) {
+        if (longFits) {
             PutRunValue(1023);
             longRun_ = true;
             countdown_ = 1023;
@@ -379,23 +382,7 @@ public:
 private:
     void D(uint32_t context, uint32_t bit) { decisions_.push_back({static_cast<uint8_t>(context), static_cast<uint8_t>(bit)}); }
 
-    void V(uint32_t base, uint32_t v)
-    {
-        if (v >= 255) {
-            for (uint32_t j = 0; j < 8; ++j)
-                D(base + j, 0);
-            return;
-        }
-        uint32_t j = 0;
-        while ((2u << j) - 1 <= v)
-            ++j;
-        for (uint32_t k = 0; k < j; ++k)
-            D(base + k, 0);
-        D(base + j, 1);
-        uint32_t suffix = v - ((1u << j) - 1);
-        for (uint32_t m = 0; m < j; ++m)
-            D(base + 8 + m, (suffix >> m) & 1);
-    }
+    void V(uint32_t base, uint32_t v) { AppendP2Value(&decisions_, base, v); }
 
     // The chain of the unit at index i: the first matching unit below in the
     // decision order, unless chains are off.
@@ -629,6 +616,27 @@ std::vector<uint8_t> EncodeP2ss(const P2Pixels& picture, const P2ssOptions& opti
     return e.Bytes();
 }
 
+void AppendP2Value(std::vector<P2Decision>* decisions, uint32_t base, uint32_t v)
+{
+    auto d = [&](uint32_t context, uint32_t bit) {
+        decisions->push_back({static_cast<uint8_t>(context), static_cast<uint8_t>(bit)});
+    };
+    if (v >= 255) {
+        for (uint32_t j = 0; j < 8; ++j)
+            d(base + j, 0);
+        return;
+    }
+    uint32_t j = 0;
+    while ((2u << j) - 1 <= v)
+        ++j;
+    for (uint32_t k = 0; k < j; ++k)
+        d(base + k, 0);
+    d(base + j, 1);
+    uint32_t suffix = v - ((1u << j) - 1);
+    for (uint32_t m = 0; m < j; ++m)
+        d(base + 8 + m, (suffix >> m) & 1);
+}
+
 std::vector<uint8_t> EncodeP2Decisions(const std::vector<P2Decision>& decisions, const std::vector<uint16_t>& table)
 {
     // The same probability table the decoder builds.
@@ -677,4 +685,52 @@ std::vector<uint8_t> EncodeP2Decisions(const std::vector<P2Decision>& decisions,
     for (size_t i = 0; i < bits.size(); ++i)
         out[256 + i / 8] |= static_cast<uint8_t>(bits[i] << (7 - i % 8));
     return out;
+}
+
+P2Pixels MakeP2TestPicture(int depth, uint32_t width, uint32_t height, uint32_t colours, uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    uint32_t mask = depth == 8 ? 0xFF : depth == 15 ? 31 : 255;
+    std::vector<uint32_t> palette;
+    for (uint32_t i = 0; i < std::max<uint32_t>(colours, 1); ++i) {
+        if (depth == 8)
+            palette.push_back(rng() & 0xFF);
+        else
+            palette.push_back(Pack(rng() & mask, rng() & mask, rng() & mask));
+    }
+    P2Pixels p;
+    p.depth = depth;
+    p.width = width;
+    p.height = height;
+    p.values.resize(size_t(width) * height);
+    for (uint32_t y = 0; y < height; ++y) {
+        int shift = static_cast<int>(rng() % 3) - 1;
+        for (uint32_t x = 0; x < width; ++x) {
+            size_t i = size_t(y) * width + x;
+            uint32_t roll = rng() % 16;
+            if (y > 0 && roll < 10) {
+                long from = std::min<long>(std::max<long>(long(x) + shift, 0), long(width) - 1);
+                p.values[i] = p.values[i - width + (from - long(x))];
+            } else if (x > 0 && roll < 14) {
+                p.values[i] = p.values[i - 1];
+            } else {
+                p.values[i] = palette[rng() % palette.size()];
+            }
+        }
+    }
+    return p;
+}
+
+int DecodeP2ForTest(const std::vector<uint8_t>& file, int withAlpha, std::vector<uint8_t>* out, uint32_t* width,
+                    uint32_t* height)
+{
+    uint32_t w = 0, h = 0;
+    if (!GetP2Size(file.data(), file.size(), &w, &h))
+        return -100;
+    if (width)
+        *width = w;
+    if (height)
+        *height = h;
+    out->assign(size_t(w) * h * (withAlpha ? 4 : 3), 0xCD);
+    return DecodeP2(file.data(), file.size(), out->data(), out->size(), withAlpha);
 }

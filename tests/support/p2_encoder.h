@@ -63,6 +63,8 @@ struct P2Decision {
     uint8_t context;
     uint8_t bit;
 };
+// Appends the decisions that code value (0 to 255) with base context base.
+void AppendP2Value(std::vector<P2Decision>* decisions, uint32_t base, uint32_t value);
 std::vector<uint8_t> EncodeP2Decisions(const std::vector<P2Decision>& decisions, const std::vector<uint16_t>& table);
 
 // Most-significant-bit-first writer for hand-made streams.
@@ -75,3 +77,13 @@ public:
 private:
     std::vector<uint8_t> bits_;
 };
+
+// A picture for round trips and benchmarks, in the manner of real ones:
+// rows that mostly repeat the row above (shifted by up to one unit), runs of
+// one colour, and a palette of `colours` random colours (1 to 1000).
+P2Pixels MakeP2TestPicture(int depth, uint32_t width, uint32_t height, uint32_t colours, uint32_t seed);
+
+// Decodes a whole file with dst sized from GetP2Size; returns DecodeP2's
+// result (or -100 when the size query fails), the pixels in *out.
+int DecodeP2ForTest(const std::vector<uint8_t>& file, int withAlpha, std::vector<uint8_t>* out,
+                    uint32_t* width = nullptr, uint32_t* height = nullptr);
