@@ -10,7 +10,7 @@
 
 namespace {
 
-// Base contexts of the decisions (the probability table's columns).
+// Base contexts of the decisions (each has its own stored probability).
 const uint32_t kCacheHitBase = 17;   // cache position
 const uint32_t kIndexBase = 32;      // 8 bits: index list position; else the green residual
 const uint32_t kRedBase = 48;        // red residual
@@ -25,25 +25,31 @@ const uint32_t kStoredProbabilities = 128;
 const size_t kTableBytes = kStoredProbabilities * 2;
 const uint32_t kPairs = 24576;  // 8 bits: 256 contexts of 32 pairs, and room past them
 
-// Work tables of one block.
+// Work tables of one block. The 8-bit pair lists and the 15- and 24-bit
+// rings are never used together.
 struct Tables {
-    uint16_t prob[128 * 128];    // row: the top bits of the range; column: the context
-    uint32_t ring[512 * 32];     // 15 and 24 bits: 32 recent colours per context
-    uint16_t pairs[kPairs];      // 8 bits: 32 recent pairs (c1 | c2 << 8) per context
-    uint16_t heads[512];         // 15 and 24 bits: each ring's front entry
-    uint8_t indexList[256];      // 8 bits: recent palette indices
+    uint32_t stored[128];        // the block's probabilities, one per context
+    union {
+        uint32_t ring[512 * 32];  // 15 and 24 bits: 32 recent colours per context
+        uint16_t pairs[kPairs];   // 8 bits: 32 recent pairs (c1 | c2 << 8) per context
+    };
+    uint16_t heads[512];          // 15 and 24 bits: each ring's front entry
+    uint8_t indexList[256];       // 8 bits: recent palette indices
 };
 
 // The decision decoder: range a, code value c offset from the range's bottom.
 struct Decider {
     BitReader bits;
-    const uint16_t* prob;
+    const uint32_t* stored;
     uint32_t a, c;
 
-    // Returns the next decision in context (0 to 127).
+    // Returns the next decision in context (0 to 127). The share of the range
+    // for a 0 is (a's top eight bits x the context's stored value) / 256, at
+    // least 1: the probability table row of a's top bits, computed in place.
     inline uint32_t Decide(uint32_t context)
     {
-        uint32_t q = prob[((a >> 1) & 0x3F80) + context];
+        uint32_t q = ((a >> 8) * stored[context]) >> 8;
+        q += q == 0;
         uint32_t bit;
         if (c < q) {
             a = q;
@@ -213,7 +219,7 @@ bool DecodeP2ssBlock(const P2Block& block)
     // three of counts, each with four spare units on both sides.
     uint32_t units = block.depth == 8 ? (block.width + 1) / 2 : block.width;
     size_t span = size_t(units) + 8;
-    std::unique_ptr<Tables> tables(new (std::nothrow) Tables());
+    std::unique_ptr<Tables> tables(new (std::nothrow) Tables);
     std::unique_ptr<uint32_t[]> rowStore(new (std::nothrow) uint32_t[span * 3]());
     std::unique_ptr<uint8_t[]> byteStore(new (std::nothrow) uint8_t[span * 5]());
     if (!tables || !rowStore || !byteStore)
@@ -227,17 +233,20 @@ bool DecodeP2ssBlock(const P2Block& block)
     uint8_t* k1 = k0 + span;
     uint8_t* k2 = k1 + span;
 
-    // The probability table from the stored column values.
+    // The stored probabilities, one per context.
     Tables* t = tables.get();
-    for (uint32_t col = 0; col < kStoredProbabilities; ++col) {
-        uint32_t stored = ReadBE16(block.data, block.dataSize, col * 2);
-        for (uint32_t row = 0; row < 128; ++row) {
-            uint32_t p = ((row + 128) * stored) >> 8;
-            t->prob[row * 128 + col] = static_cast<uint16_t>(p ? p : 1);
-        }
-    }
+    for (uint32_t col = 0; col < kStoredProbabilities; ++col)
+        t->stored[col] = ReadBE16(block.data, block.dataSize, col * 2);
     for (int i = 0; i < 256; ++i)
         t->indexList[i] = static_cast<uint8_t>(i);
+
+    // Only the cache of this depth starts empty; the other is never touched.
+    if (block.depth == 8) {
+        std::memset(t->pairs, 0, sizeof t->pairs);
+    } else {
+        std::memset(t->ring, 0, sizeof t->ring);
+        std::memset(t->heads, 0, sizeof t->heads);
+    }
 
     // The decision decoder starts on the first 16 bits of the stream.
     SsDecoder s;
@@ -249,7 +258,7 @@ bool DecodeP2ssBlock(const P2Block& block)
         s.d.bits.Start(block.data + kTableBytes, block.dataSize - kTableBytes);
     else
         s.d.bits.Start(block.data, 0);
-    s.d.prob = t->prob;
+    s.d.stored = t->stored;
     s.d.a = 0xFFFF;
     s.d.c = s.d.bits.GetBits(16);
     bool pairs = block.depth == 8;
