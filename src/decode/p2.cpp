@@ -19,6 +19,11 @@ const size_t kHeaderSize = 112;  // everything up to and including the depth
 // Block header: kind, length, (unused), width, height, x, y, (unused), data.
 const size_t kBlockHeaderSize = 26;
 
+// Blocks may overlap, but a list whose blocks add up to more than this many
+// canvases is hostile (each block decodes its whole area even without data):
+// the walk stops there.
+const uint64_t kMaxCanvasCover = 16;
+
 const uint32_t kKindSS = 0x50325353;  // "P2SS"
 const uint32_t kKindSF = 0x50325346;  // "P2SF"
 const uint32_t kKindBM = 0x5032424D;  // "P2BM"
@@ -43,6 +48,7 @@ bool HasHeader(const uint8_t* source, size_t sourceSize)
     return source && sourceSize >= kHeaderSize && source[0] == 'P' && source[1] == '2';
 }
 
+// Returns a walk positioned at the first block.
 BlockWalk StartWalk(const uint8_t* source, size_t sourceSize)
 {
     return BlockWalk{ReadBE32(source, sourceSize, kFirstBlockAt), false};
@@ -244,9 +250,13 @@ int DecodeP2(const uint8_t* source, size_t sourceSize, uint8_t* dst, size_t dstS
     // blocks placed so far stay.
     BlockWalk walk = StartWalk(source, sourceSize);
     BlockHeader h;
+    uint64_t covered = 0, coverLimit = uint64_t(width) * height * kMaxCanvasCover;
     while (NextBlock(source, sourceSize, &walk, &h)) {
         if (h.width == 0 || h.height == 0)
             continue;
+        covered += uint64_t(h.width) * h.height;
+        if (covered > coverLimit)
+            break;
         P2Block b;
         b.data = h.data;
         b.dataSize = h.dataSize;

@@ -95,6 +95,7 @@ inline int Unfold(int v, int p, int max, int half)
     return v;
 }
 
+// Returns v limited to 0..max.
 inline int Clamp(int v, int max)
 {
     return v < 0 ? 0 : v > max ? max : v;

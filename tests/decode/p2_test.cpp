@@ -282,6 +282,18 @@ TEST(P2Walk, EndsOnLengthsThatDoNotMoveForwardOrLeaveTheSource)
     EXPECT_EQ(0u, w);
 }
 
+TEST(P2Walk, StopsOnceTheBlocksCoverSixteenCanvases)
+{
+    // Each block decodes its whole area even without data, so a long list of
+    // overlapping blocks would take without bound; sixteen layers are kept.
+    std::vector<P2BlockSpec> blocks;
+    for (uint32_t i = 1; i <= 40; ++i)
+        blocks.push_back(RawBlock(Solid(24, 3, 2, i), 0, 0));
+    std::vector<uint8_t> out;
+    ASSERT_EQ(24, DecodeP2ForTest(MakeP2File(24, blocks), 0, &out));
+    EXPECT_EQ(P2ExpectedBgr(Solid(24, 3, 2, 16)), out);
+}
+
 TEST(P2Walk, EveryPrefixOfAFileOfAllKindsDecodesWithinBounds)
 {
     for (int depth : {8, 15, 24}) {
