@@ -7,6 +7,7 @@ namespace {
 
 const Command kCommands[] = {
     {"info", "info FILE...", "print each file's kind (KindMag, KindZip, ...)", CmdInfo},
+    {"p2", "p2 FILE OUT.bgr", "decode a P2 picture into the raw .bgr form (width, height, rows of blue, green, red)", CmdP2},
 };
 
 void PrintHelp()
