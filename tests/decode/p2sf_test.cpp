@@ -182,17 +182,12 @@ TEST(P2sf, LongRunModeIgnoresTheStreamForUnchainedUnits)
     EXPECT_EQ(std::vector<uint8_t>(5 * 3 * 3, 0), out);
 }
 
-TEST(P2sf, EveryTruncationAndCorruptionDecodesWithinBounds)
+TEST(P2sf, CorruptStreamsDecodeWithinBounds)
 {
     std::mt19937 rng(3);
     for (int depth : {8, 15, 24}) {
         P2Pixels p = MakeP2TestPicture(depth, 21, 13, 60, depth);
         std::vector<uint8_t> data = EncodeP2sf(p);
-        for (size_t len = 0; len <= data.size(); ++len) {
-            std::vector<uint8_t> part(data.begin(), data.begin() + len);
-            std::vector<uint8_t> out;
-            ASSERT_EQ(depth, DecodeP2ForTest(MakeP2File(depth, {MakeP2Block("P2SF", p, 0, 0, part)}), 0, &out));
-        }
         // Random streams, and streams of ones: the longest run prefixes.
         for (int i = 0; i < 50; ++i) {
             std::vector<uint8_t> noise(data.size(), 0xFF);
