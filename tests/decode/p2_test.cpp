@@ -21,7 +21,7 @@ P2Pixels Solid(int depth, uint32_t w, uint32_t h, uint32_t colour)
     return p;
 }
 
-P2BlockSpec RawBlock(const P2Pixels& p, uint16_t x, uint16_t y, bool bigEndian = true)
+P2FileBlock RawBlock(const P2Pixels& p, uint16_t x, uint16_t y, bool bigEndian = true)
 {
     return MakeP2Block(bigEndian ? "P2BM" : "P2BI", p, x, y, EncodeP2Raw(p, bigEndian));
 }
@@ -222,7 +222,7 @@ TEST(P2Canvas, RefusesDepthsAndTooSmallDestinations)
 
 TEST(P2Walk, UnknownKindEndsTheList)
 {
-    P2BlockSpec stop = RawBlock(Solid(24, 50, 50, 9), 0, 0);
+    P2FileBlock stop = RawBlock(Solid(24, 50, 50, 9), 0, 0);
     stop.kind = "P2XX";
     std::vector<uint8_t> file = MakeP2File(24, {RawBlock(Solid(24, 2, 2, 7), 0, 0), stop, RawBlock(Solid(24, 3, 3, 8), 0, 0)});
     uint32_t w, h;
@@ -269,7 +269,7 @@ TEST(P2Walk, StopsOnceTheBlocksCoverSixteenCanvases)
 {
     // Each block decodes its whole area even without data, so a long list of
     // overlapping blocks would take without bound; sixteen layers are kept.
-    std::vector<P2BlockSpec> blocks;
+    std::vector<P2FileBlock> blocks;
     for (uint32_t i = 1; i <= 40; ++i)
         blocks.push_back(RawBlock(Solid(24, 3, 2, i), 0, 0));
     std::vector<uint8_t> out;

@@ -515,7 +515,7 @@ std::vector<uint8_t> P2BitWriter::Bytes() const
     return out;
 }
 
-std::vector<uint8_t> MakeP2File(int depth, const std::vector<P2BlockSpec>& blocks, const std::vector<uint8_t>* paletteRgb)
+std::vector<uint8_t> MakeP2File(int depth, const std::vector<P2FileBlock>& blocks, const std::vector<uint8_t>* paletteRgb)
 {
     size_t count = paletteRgb ? paletteRgb->size() / 3 : 0;
     size_t first = 127 + count * 3;
@@ -527,7 +527,7 @@ std::vector<uint8_t> MakeP2File(int depth, const std::vector<P2BlockSpec>& block
     PutBE16(&out, 125, static_cast<uint32_t>(count));
     if (count)
         std::memcpy(out.data() + 127, paletteRgb->data(), count * 3);
-    for (const P2BlockSpec& b : blocks) {
+    for (const P2FileBlock& b : blocks) {
         size_t at = out.size();
         out.resize(at + 26 + b.data.size(), 0);
         std::memcpy(out.data() + at, b.kind.data(), 4);
@@ -542,9 +542,9 @@ std::vector<uint8_t> MakeP2File(int depth, const std::vector<P2BlockSpec>& block
     return out;
 }
 
-P2BlockSpec MakeP2Block(const std::string& kind, const P2Pixels& picture, uint16_t x, uint16_t y, std::vector<uint8_t> data)
+P2FileBlock MakeP2Block(const std::string& kind, const P2Pixels& picture, uint16_t x, uint16_t y, std::vector<uint8_t> data)
 {
-    P2BlockSpec b;
+    P2FileBlock b;
     b.kind = kind;
     b.x = x;
     b.y = y;

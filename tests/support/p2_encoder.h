@@ -19,7 +19,7 @@ struct P2Pixels {
 };
 
 // One block of a file: its kind ("P2SS", "P2SF", "P2BM", "P2BI"), place and data.
-struct P2BlockSpec {
+struct P2FileBlock {
     std::string kind;
     uint16_t x = 0, y = 0, width = 0, height = 0;
     std::vector<uint8_t> data;
@@ -27,11 +27,11 @@ struct P2BlockSpec {
 
 // A file of the given depth holding the blocks in order; with a palette
 // (red, green, blue per entry) flag bit 0 is set.
-std::vector<uint8_t> MakeP2File(int depth, const std::vector<P2BlockSpec>& blocks,
+std::vector<uint8_t> MakeP2File(int depth, const std::vector<P2FileBlock>& blocks,
                                 const std::vector<uint8_t>* paletteRgb = nullptr);
 
 // A block record for the picture placed at (x, y).
-P2BlockSpec MakeP2Block(const std::string& kind, const P2Pixels& picture, uint16_t x, uint16_t y,
+P2FileBlock MakeP2Block(const std::string& kind, const P2Pixels& picture, uint16_t x, uint16_t y,
                     std::vector<uint8_t> data);
 
 // What the decoder writes for the picture: blue, green, red per pixel.
