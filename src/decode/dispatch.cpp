@@ -4,6 +4,7 @@
 
 #include "decode/byte_reader.h"
 #include "decode/mag.h"
+#include "decode/p2.h"
 
 namespace {
 
@@ -116,16 +117,16 @@ bool Maki01Size(const uint8_t* source, size_t sourceSize, uint32_t* width, uint3
 
 // The size rule and the decoder of each type. A null rule reports no size;
 // a null decoder makes DecodeImage fail. The P2 size is its container's
-// block walk and comes with the P2 decoder.
+// block walk.
 constexpr SizeRule kSizeRules[kDecoderTypeCount] = {
-    nullptr, GetMagSize, PicSize, PiSize, nullptr, TgaSize, PsdSize, Maki01Size,
+    nullptr, GetMagSize, PicSize, PiSize, GetP2Size, TgaSize, PsdSize, Maki01Size,
 };
 constexpr DecodeFunction kDecoders[kDecoderTypeCount] = {
     nullptr,    // DecoderNone
     DecodeMag,  // DecoderMag
     nullptr,    // DecoderPic
     nullptr,    // DecoderPi
-    nullptr,    // DecoderP2
+    DecodeP2,   // DecoderP2
     nullptr,    // DecoderTga
     nullptr,    // DecoderPsd
     nullptr,    // DecoderMaki01
