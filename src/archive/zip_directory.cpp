@@ -191,6 +191,13 @@ int ReadZipDirectory(ArchiveReader* reader, FileHandle file, uint64_t start)
     uint32_t count = ReadLE16(e, sizeof e, 10);
     uint64_t pos = start + ReadLE32(e, sizeof e, 16);
 
+    // A count the file cannot hold fails as its first short header would,
+    // before a block is allocated for it.
+    int64_t fileSize = FileSize(file);
+    if (fileSize >= 0 && (pos > static_cast<uint64_t>(fileSize) ||
+                          uint64_t(count) * kCentralHeaderSize > static_cast<uint64_t>(fileSize) - pos))
+        return kZipDirBadCentral;
+
     // The entries, every name null until it is read.
     reader->entries = new (std::nothrow) ArchiveEntry[count ? count : 1];
     if (!reader->entries)
