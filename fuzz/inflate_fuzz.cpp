@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     uint32_t pick = uint32_t(data[0]) | (uint32_t(data[1]) << 8) | (uint32_t(data[2]) << 16) |
                     (uint32_t(data[3]) << 24);
-        uint32_t limit;
+    uint32_t limit;
     uint32_t kind = pick >> 28;
     if (kind < 8)
         limit = 1 + (pick & 0x1FF);

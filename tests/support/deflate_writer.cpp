@@ -120,3 +120,51 @@ std::vector<uint8_t> DeflateStored(const std::vector<uint8_t>& data)
     } while (at < data.size());
     return w.Finish();
 }
+
+std::vector<uint32_t> CanonicalCodes(const std::vector<uint8_t>& lengths)
+{
+    uint32_t count[16] = {}, next[16] = {};
+    for (uint8_t l : lengths)
+        ++count[l];
+    count[0] = 0;
+    uint32_t code = 0;
+    for (int len = 1; len < 16; ++len) {
+        code = (code + count[len - 1]) << 1;
+        next[len] = code;
+    }
+    std::vector<uint32_t> codes(lengths.size(), 0);
+    for (size_t s = 0; s < lengths.size(); ++s)
+        if (lengths[s])
+            codes[s] = next[lengths[s]]++;
+    return codes;
+}
+
+void DynamicHeader(DeflateWriter& w, bool final, uint32_t nl, uint32_t nd, const std::vector<uint8_t>& clLengths,
+                   const std::vector<CodeLengthSymbol>& symbols)
+{
+    static const uint8_t kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+    w.Header(final, 2);
+    w.Bits(nl - 257, 5);
+    w.Bits(nd - 1, 5);
+    w.Bits(19 - 4, 4);
+    for (uint8_t s : kOrder)
+        w.Bits(clLengths[s], 3);
+    std::vector<uint32_t> codes = CanonicalCodes(clLengths);
+    for (const CodeLengthSymbol& c : symbols) {
+        w.Code(codes[c.symbol], clLengths[c.symbol]);
+        if (c.symbol == 16)
+            w.Bits(c.extra, 2);
+        else if (c.symbol == 17)
+            w.Bits(c.extra, 3);
+        else if (c.symbol == 18)
+            w.Bits(c.extra, 7);
+    }
+}
+
+std::vector<CodeLengthSymbol> PlainLengths(const std::vector<uint8_t>& lengths)
+{
+    std::vector<CodeLengthSymbol> v;
+    for (uint8_t l : lengths)
+        v.push_back({l, 0});
+    return v;
+}

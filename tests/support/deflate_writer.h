@@ -34,3 +34,19 @@ private:
 std::vector<uint8_t> DeflateFixed(const std::vector<uint8_t>& data, uint32_t maxDistance = 32768);
 // A stream of stored blocks of at most 65,535 bytes each.
 std::vector<uint8_t> DeflateStored(const std::vector<uint8_t>& data);
+
+// The canonical codes of a set of code lengths (0 = no code).
+std::vector<uint32_t> CanonicalCodes(const std::vector<uint8_t>& lengths);
+
+// One code-length symbol of a dynamic block header with its extra bits.
+struct CodeLengthSymbol {
+    uint32_t symbol;
+    uint32_t extra = 0;
+};
+
+// Writes a dynamic block's header: the counts, the code-length code
+// (lengths in symbol order 0 to 18) and the given code-length symbols.
+void DynamicHeader(DeflateWriter& w, bool final, uint32_t nl, uint32_t nd, const std::vector<uint8_t>& clLengths,
+                   const std::vector<CodeLengthSymbol>& symbols);
+// The code-length symbols that send these lengths one by one.
+std::vector<CodeLengthSymbol> PlainLengths(const std::vector<uint8_t>& lengths);
