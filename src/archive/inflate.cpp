@@ -269,6 +269,7 @@ struct Decoder {
 
     int Stored();
     int Codes(const Table& literals, const Table& distances);
+    template <bool kPastEnd>
     int FastCodes(const Table& literals, const Table& distances);
     int Dynamic();
 };
@@ -321,10 +322,11 @@ inline uint64_t Load64(const uint8_t* p)
     return v;
 }
 
-// The hot loop: codes decoded while at least 8 input bytes remain and a
-// whole match fits before the window must be emptied, with the bounds
-// checked once per code. Returns 0 at the block's end, 1 when the careful
-// loop must take over, or an error code.
+// The hot loop: codes decoded while at least 8 input bytes remain (or,
+// kPastEnd, none at all: zero bits) and a whole match fits before the window
+// must be emptied, with the bounds checked once per code. Returns 0 at the
+// block's end, 1 when the careful loop must take over, or an error code.
+template <bool kPastEnd>
 int Decoder::FastCodes(const Table& literals, const Table& distances)
 {
     uint64_t bits = s->bitBuffer;
@@ -340,10 +342,13 @@ int Decoder::FastCodes(const Table& literals, const Table& distances)
     const uint64_t distMask = (uint64_t(1) << distances.rootBits) - 1;
     int result = 1;
 
-    while (in < inSafe && pos < posSafe) {
-        // At least 56 bits: enough for a length and a distance with their extra bits.
-        bits |= Load64(in) << count;
-        in += (63 - count) >> 3;
+    while ((kPastEnd || in < inSafe) && pos < posSafe) {
+        // At least 56 bits: enough for a length and a distance with their
+        // extra bits. The bits above count are 0, as past the input's end.
+        if (!kPastEnd) {
+            bits |= Load64(in) << count;
+            in += (63 - count) >> 3;
+        }
         count |= 56;
 
         InflateEntry e = lit[bits & litMask];
@@ -439,7 +444,7 @@ int Decoder::FastCodes(const Table& literals, const Table& distances)
 int Decoder::Codes(const Table& literals, const Table& distances)
 {
     for (;;) {
-        int fast = FastCodes(literals, distances);
+        int fast = s->inputLeft ? FastCodes<false>(literals, distances) : FastCodes<true>(literals, distances);
         if (fast != 1)
             return fast;
 
