@@ -24,3 +24,5 @@ void PrintLine(const std::string& utf8);
 void PrintError(const std::string& utf8);
 
 int CmdInfo(const Args& args);
+int CmdList(const Args& args);
+int CmdExtract(const Args& args);
