@@ -27,6 +27,11 @@ int64_t FileRead(FileHandle file, void* buffer, size_t count);
 // Closes the handle; kInvalidFile is ignored.
 void FileClose(FileHandle file);
 
+// Opens size bytes of memory as a read-only file that every function above
+// accepts. The bytes are not copied: they must stay valid until FileClose.
+// Returns kInvalidFile when the handle's record cannot be allocated.
+FileHandle FileOpenMemory(const void* data, size_t size);
+
 // Owns a FileHandle and closes it when it goes out of scope.
 class ScopedFile {
 public:

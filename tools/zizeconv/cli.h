@@ -25,3 +25,5 @@ void PrintError(const std::string& utf8);
 
 int CmdInfo(const Args& args);
 int CmdDecode(const Args& args);
+int CmdList(const Args& args);
+int CmdExtract(const Args& args);

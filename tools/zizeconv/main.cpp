@@ -8,6 +8,8 @@ namespace {
 const Command kCommands[] = {
     {"info", "info FILE...", "print each file's kind (KindMag, KindZip, ...)", CmdInfo},
     {"decode", "decode FILE OUT", "decode a picture of Zize's own formats to OUT (.bgr, or .png natively)", CmdDecode},
+    {"list", "list ARCHIVE", "print a ZIP archive's members: index, method, compressed size, size, name", CmdList},
+    {"extract", "extract ARCHIVE INDEX OUT [--head N]", "write member INDEX to OUT (--head: its first N bytes, reading at most 768 compressed bytes)", CmdExtract},
 };
 
 void PrintHelp()

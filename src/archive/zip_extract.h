@@ -1,0 +1,25 @@
+// Extraction of one ZIP member into memory.
+#pragma once
+
+#include <cstdint>
+
+#include "archive/archive_reader.h"
+
+// Results of ExtractZipMember.
+enum : int {
+    kZipExtractOk = 0,
+    kZipExtractShortData = 2,      // fewer data bytes could be read than needed
+    kZipExtractBadLocal = 5,       // the local header or its name is short, or its signature is wrong
+    kZipExtractMismatch = 6,       // the local header disagrees with the directory
+    kZipExtractUnsupported = 7,    // version, encryption, flag bit 4 or method not supported
+    kZipExtractInflateFailed = 9,  // the Deflate data is bad, or memory ran out
+    kZipExtractBadIndex = 11,
+};
+
+// Decompresses the first bytes of member index of a ZIP reader into dst:
+// outputLimit bytes when that is not 0 and below the member's size, the
+// whole member otherwise; dst must have room for that many. At most
+// compressedLimit compressed bytes are read when that is not 0. Returns
+// kZipExtractOk or one of the codes above.
+int ExtractZipMember(ArchiveReader* reader, uint32_t index, uint8_t* dst, uint32_t compressedLimit,
+                     uint32_t outputLimit);

@@ -1,0 +1,99 @@
+// zizeconv extract: one ZIP member into a file, whole or its first bytes as
+// the thumbnail worker reads them.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <new>
+
+#include "archive/zip_directory.h"
+#include "archive/zip_extract.h"
+#include "cli.h"
+
+namespace {
+
+// The compressed bytes read for a member's first bytes, as for thumbnails.
+constexpr uint32_t kHeadCompressedLimit = 768;
+
+// Parses a whole unsigned decimal number; false when it is not one.
+bool ParseNumber(const std::wstring& text, uint32_t* value)
+{
+    std::string s = WideToUtf8(text);
+    if (s.empty() || s.size() > 10 || s.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    unsigned long long v = std::strtoull(s.c_str(), nullptr, 10);
+    if (v > 0xFFFFFFFFull)
+        return false;
+    *value = static_cast<uint32_t>(v);
+    return true;
+}
+
+// Writes the bytes to path; false when the file cannot be written.
+bool WriteFile(const std::wstring& path, const uint8_t* bytes, size_t size)
+{
+    std::ofstream out(std::filesystem::u8path(WideToUtf8(path)), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+
+int CmdExtract(const Args& args)
+{
+    // ARCHIVE INDEX OUT, and --head N anywhere.
+    Args plain;
+    uint32_t head = 0;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == L"--head") {
+            if (i + 1 >= args.size() || !ParseNumber(args[i + 1], &head) || head == 0) {
+                PrintError("extract: --head needs a number above 0");
+                return 2;
+            }
+            ++i;
+        } else {
+            plain.push_back(args[i]);
+        }
+    }
+    uint32_t index = 0;
+    if (plain.size() != 3 || !ParseNumber(plain[1], &index)) {
+        PrintError("extract: give ARCHIVE INDEX OUT");
+        return 2;
+    }
+
+    ArchiveReader reader;
+    reader.file = FileOpenRead(plain[0].c_str());
+    if (reader.file == kInvalidFile) {
+        PrintError(WideToUtf8(plain[0]) + ": cannot open the file");
+        return 1;
+    }
+    int r = ReadZipDirectory(&reader, reader.file, 0);
+    if (r != kZipDirOk || index >= reader.count) {
+        PrintError(WideToUtf8(plain[0]) + (r != kZipDirOk ? ": cannot read the ZIP directory (code " +
+                                                                std::to_string(r) + ")"
+                                                          : ": no member " + std::to_string(index)));
+        CloseArchive(&reader);
+        return 1;
+    }
+
+    // The member into memory, then into the file.
+    uint32_t size = reader.entries[index].uncompressedSize;
+    uint32_t out = head && head < size ? head : size;
+    std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[out ? out : 1]);
+    if (!bytes) {
+        PrintError("extract: out of memory");
+        CloseArchive(&reader);
+        return 1;
+    }
+    r = ExtractZipMember(&reader, index, bytes.get(), head ? kHeadCompressedLimit : 0, head);
+    CloseArchive(&reader);
+    if (r != kZipExtractOk) {
+        PrintError(WideToUtf8(plain[0]) + ": member " + std::to_string(index) + " cannot be extracted (code " +
+                   std::to_string(r) + ")");
+        return 1;
+    }
+    if (!WriteFile(plain[2], bytes.get(), out)) {
+        PrintError(WideToUtf8(plain[2]) + ": cannot write the file");
+        return 1;
+    }
+    return 0;
+}
