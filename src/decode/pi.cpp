@@ -117,12 +117,16 @@ struct PiDecoder {
     uint8_t above[2] = {0, 0};  // the colours of the rows above, at even and odd offsets
 };
 
-// Sets each colour table row p to p, p-1, p-2, ... wrapping below 0.
+// Sets each colour table row p to p, p-1, p-2, ... wrapping below 0: every
+// row is a window on one doubled descending sequence.
 void InitColourTable(PiDecoder& d)
 {
-    for (uint32_t p = 0; p < d.colours; ++p)
-        for (uint32_t k = 0; k < d.colours; ++k)
-            d.table[p * d.colours + k] = static_cast<uint8_t>((p - k) & (d.colours - 1));
+    const uint32_t c = d.colours;
+    uint8_t descending[2 * 256];
+    for (uint32_t i = 0; i < 2 * c; ++i)
+        descending[i] = static_cast<uint8_t>((2 * c - 1 - i) & (c - 1));
+    for (uint32_t p = 0; p < c; ++p)
+        std::memcpy(d.table + size_t(p) * c, descending + (c - 1 - p), c);
 }
 
 // Reads one colour in the context of the previous colour and moves it to the
