@@ -64,10 +64,12 @@ TEST(BitReader, PastTheEndYieldsZeroBitsOnly)
     }
 }
 
-TEST(BitReader, MatchesASimpleReferenceOnRandomReads)
+// Checks random GetBits/PeekBits/SkipBits against bit-by-bit reads of an
+// exact heap copy, so that ASan sees any read outside the buffer.
+void CheckAgainstReference(size_t length, uint32_t seed)
 {
-    std::mt19937 rng(7);
-    std::vector<uint8_t> bytes(4096);
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> bytes(length);
     for (auto& b : bytes)
         b = static_cast<uint8_t>(rng());
     auto bitAt = [&](uint64_t i) -> uint32_t {
@@ -77,23 +79,32 @@ TEST(BitReader, MatchesASimpleReferenceOnRandomReads)
     r.Start(bytes.data(), bytes.size());
     uint64_t pos = 0;
     while (pos < bytes.size() * 8 + 100) {
-        uint32_t n = 1 + rng() % 32;
+        uint32_t n = rng() % 33;
         uint32_t want = 0;
         for (uint32_t k = 0; k < n; ++k)
             want = (want << 1) | bitAt(pos + k);
         int op = static_cast<int>(rng() % 3);
         if (op == 0) {
-            ASSERT_EQ(want, r.PeekBits(n)) << pos;
+            ASSERT_EQ(want, r.PeekBits(n)) << "length " << length << " at " << pos;
         } else if (op == 1) {
-            ASSERT_EQ(want, r.GetBits(n)) << pos;
+            ASSERT_EQ(want, r.GetBits(n)) << "length " << length << " at " << pos;
             pos += n;
         } else {
             r.SkipBits(n);
             pos += n;
         }
         ASSERT_LT(r.bitsUsed, 32u);
+        // A word is loaded only when the taken bits reach its end.
+        ASSERT_EQ(4 + pos / 32 * 4, r.nextWord) << pos;
         ASSERT_EQ(pos > bytes.size() * 8, r.Overrun()) << pos;
     }
+}
+
+TEST(BitReader, MatchesASimpleReferenceOnRandomReads)
+{
+    CheckAgainstReference(4096, 7);
+    for (size_t length = 1; length <= 13; ++length)
+        CheckAgainstReference(length, static_cast<uint32_t>(length));
 }
 
 }  // namespace
