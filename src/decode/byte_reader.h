@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // Values at a fixed offset; 0 when any byte of the value is outside the source.
 inline uint8_t ReadU8(const uint8_t* src, size_t size, size_t at)
@@ -46,6 +47,27 @@ inline uint32_t ReadBE32(const uint8_t* src, size_t size, size_t at)
 inline bool InSource(size_t size, size_t at, size_t count)
 {
     return at <= size && size - at >= count;
+}
+
+// Returns the offset of the first byte equal to value at from or later;
+// false when there is none.
+inline bool FindByte(const uint8_t* source, size_t sourceSize, size_t from, uint8_t value, size_t* at)
+{
+    if (from >= sourceSize)
+        return false;
+    const void* found = memchr(source + from, value, sourceSize - from);
+    if (!found)
+        return false;
+    *at = static_cast<size_t>(static_cast<const uint8_t*>(found) - source);
+    return true;
+}
+
+// Returns the offset of the 0x00 that ends the comment: the first 0x00 after
+// the first 0x1A at from or later. False when either is missing.
+inline bool FindCommentEnd(const uint8_t* source, size_t sourceSize, size_t from, size_t* end)
+{
+    size_t eof = 0;
+    return FindByte(source, sourceSize, from, 0x1A, &eof) && FindByte(source, sourceSize, eof + 1, 0x00, end);
 }
 
 // A cursor over a source: sequential reads that yield 0 past the end.

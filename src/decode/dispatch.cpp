@@ -5,6 +5,8 @@
 #include "decode/byte_reader.h"
 #include "decode/mag.h"
 #include "decode/p2.h"
+#include "decode/pi.h"
+#include "decode/pic.h"
 
 namespace {
 
@@ -32,56 +34,6 @@ bool LooksLikeTga(const uint8_t* source, size_t sourceSize)
     if (depth != 8 && depth != 15 && depth != 24 && depth != 32)
         return false;
     return ReadLE16(source, sourceSize, 12) != 0 && ReadLE16(source, sourceSize, 14) != 0;
-}
-
-// Returns the offset of the first byte equal to value at from or later;
-// false when there is none.
-bool FindByte(const uint8_t* source, size_t sourceSize, size_t from, uint8_t value, size_t* at)
-{
-    if (from >= sourceSize)
-        return false;
-    const void* found = memchr(source + from, value, sourceSize - from);
-    if (!found)
-        return false;
-    *at = static_cast<size_t>(static_cast<const uint8_t*>(found) - source);
-    return true;
-}
-
-// Returns the offset of the 0x00 that ends the comment: the first 0x00 after
-// the first 0x1A at from or later. False when either is missing.
-bool FindCommentEnd(const uint8_t* source, size_t sourceSize, size_t from, size_t* end)
-{
-    size_t eof = 0;
-    return FindByte(source, sourceSize, from, 0x1A, &eof) && FindByte(source, sourceSize, eof + 1, 0x00, end);
-}
-
-// PIC: big-endian width and height after the comment; the height doubles
-// when the byte two after the comment's end is 0x21.
-bool PicSize(const uint8_t* source, size_t sourceSize, uint32_t* width, uint32_t* height)
-{
-    size_t z = 0;
-    if (!FindCommentEnd(source, sourceSize, 3, &z) || !InSource(sourceSize, z, 9))
-        return false;
-    *width = ReadBE16(source, sourceSize, z + 5);
-    *height = ReadBE16(source, sourceSize, z + 7);
-    if (source[z + 2] == 0x21)
-        *height *= 2;
-    return true;
-}
-
-// Pi: big-endian width and height after the comment and the extension block
-// whose length precedes it.
-bool PiSize(const uint8_t* source, size_t sourceSize, uint32_t* width, uint32_t* height)
-{
-    size_t z = 0;
-    if (!FindCommentEnd(source, sourceSize, 2, &z) || !InSource(sourceSize, z, 11))
-        return false;
-    size_t at = z + 11 + ReadBE16(source, sourceSize, z + 9);
-    if (!InSource(sourceSize, at, 4))
-        return false;
-    *width = ReadBE16(source, sourceSize, at);
-    *height = ReadBE16(source, sourceSize, at + 2);
-    return true;
 }
 
 // TGA: little-endian width and height at 12 and 14.
@@ -119,13 +71,13 @@ bool Maki01Size(const uint8_t* source, size_t sourceSize, uint32_t* width, uint3
 // a null decoder makes DecodeImage fail. The P2 size is its container's
 // block walk.
 constexpr SizeRule kSizeRules[kDecoderTypeCount] = {
-    nullptr, GetMagSize, PicSize, PiSize, GetP2Size, TgaSize, PsdSize, Maki01Size,
+    nullptr, GetMagSize, GetPicSize, GetPiSize, GetP2Size, TgaSize, PsdSize, Maki01Size,
 };
 constexpr DecodeFunction kDecoders[kDecoderTypeCount] = {
     nullptr,    // DecoderNone
     DecodeMag,  // DecoderMag
-    nullptr,    // DecoderPic
-    nullptr,    // DecoderPi
+    DecodePic,  // DecoderPic
+    DecodePi,   // DecoderPi
     DecodeP2,   // DecoderP2
     nullptr,    // DecoderTga
     nullptr,    // DecoderPsd

@@ -37,15 +37,7 @@ bool FindTextEnd(const uint8_t* source, size_t sourceSize, size_t* z)
 {
     if (sourceSize < 2 || source[0] != 'P' || source[1] != 'i')
         return false;
-    const void* eof = std::memchr(source + 2, 0x1A, sourceSize - 2);
-    if (!eof)
-        return false;
-    size_t after = static_cast<const uint8_t*>(eof) - source + 1;
-    const void* nul = std::memchr(source + after, 0x00, sourceSize - after);
-    if (!nul)
-        return false;
-    *z = static_cast<const uint8_t*>(nul) - source;
-    return true;
+    return FindCommentEnd(source, sourceSize, 2, z);
 }
 
 // Reads the header fields. Returns false when any of them lies beyond the source.
