@@ -28,7 +28,7 @@ for y in range(H):
 hdr = b"P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n" % (W, H)
 open(sys.argv[1], "wb").write(hdr + b"".join(px))
 PY
-$im "$tmp/src.pam" src.png
+$im "$tmp/src.pam" -define png:exclude-chunks=date,time src.png
 
 # TGA: five pixel kinds, raw and run-length, both origins. ImageMagick's
 # decodings (NAME.rgba, 8-bit RGBA) keep its own quirks: rows as it wrote
@@ -54,8 +54,9 @@ for kind in "${kinds[@]}"; do
 done
 
 # PSD: greyscale, indexed, RGB, RGBA, CMYK at 8 and 16 bits, raw and
-# PackBits. Decodings: NAME.rgba (8-bit) or NAME.rgba16 (16-bit, big-endian),
-# in sRGB, alpha read without un-blending. ImageMagick cannot read back its
+# PackBits. Decodings of the merged picture (frame [0]; the layer follows):
+# NAME.rgba (8-bit) or NAME.rgba16 (16-bit, big-endian), in sRGB, alpha read
+# without un-blending. ImageMagick cannot read back its
 # indexed documents, so theirs is the source picture's own colours.
 mkdir -p psd
 kinds=("grey:-alpha off -colorspace Gray"
@@ -75,9 +76,9 @@ for kind in "${kinds[@]}"; do
             if [ $name = index ]; then
                 $im src.png -alpha off -depth 8 "RGBA:$f.rgba"
             elif [ $depth = 8 ]; then
-                $im -define psd:alpha-unblend=off "$f" -colorspace sRGB -depth 8 "RGBA:$f.rgba"
+                $im -define psd:alpha-unblend=off "$f[0]" -colorspace sRGB -depth 8 "RGBA:$f.rgba"
             else
-                $im -define psd:alpha-unblend=off "$f" -colorspace sRGB -depth 16 -endian MSB "RGBA:$f.rgba16"
+                $im -define psd:alpha-unblend=off "$f[0]" -colorspace sRGB -depth 16 -endian MSB "RGBA:$f.rgba16"
             fi
         done
     done
@@ -103,5 +104,5 @@ for depth in (8, 16):
         out += bytes(p) if depth == 8 else b"".join(struct.pack(">H", v * 257) for v in p)
     open("%s/lab%d_raw.psd" % (sys.argv[1], depth), "wb").write(out)
 PY
-$im psd/lab8_raw.psd -colorspace sRGB -depth 8 RGBA:psd/lab8_raw.psd.rgba
-$im psd/lab16_raw.psd -colorspace sRGB -depth 16 -endian MSB RGBA:psd/lab16_raw.psd.rgba16
+$im "psd/lab8_raw.psd[0]" -colorspace sRGB -depth 8 RGBA:psd/lab8_raw.psd.rgba
+$im "psd/lab16_raw.psd[0]" -colorspace sRGB -depth 16 -endian MSB RGBA:psd/lab16_raw.psd.rgba16
