@@ -54,19 +54,22 @@ DecodeRun RunDecoder(SizeQuery size, DecoderEntry decode, const std::vector<uint
 }
 
 std::vector<size_t> DecodeEveryPrefix(SizeQuery size, DecoderEntry decode, const std::vector<uint8_t>& source,
-                                      int withAlpha)
+                                      int withAlpha, size_t everyLengthUpTo, size_t stepAfter)
 {
     std::vector<size_t> failed;
-    for (size_t len = 0; len <= source.size(); ++len) {
+    std::vector<uint8_t> zeros, ones;
+    for (size_t len = 0; len <= source.size(); len += len < everyLengthUpTo ? 1 : stepAfter) {
         std::unique_ptr<uint8_t[]> exact(new uint8_t[len > 0 ? len : 1]);
         std::copy(source.begin(), source.begin() + len, exact.get());
         uint32_t w = 0, h = 0;
         if (!size(exact.get(), len, &w, &h))
             continue;
+
         // Two destinations filled differently must come out the same: every
         // byte is written even when the data runs out.
         size_t bytes = size_t(w) * h * (withAlpha ? 4 : 3);
-        std::vector<uint8_t> zeros(bytes, 0x00), ones(bytes, 0xFF);
+        zeros.assign(bytes, 0x00);
+        ones.assign(bytes, 0xFF);
         int a = decode(exact.get(), len, zeros.data(), bytes, withAlpha);
         int b = decode(exact.get(), len, ones.data(), bytes, withAlpha);
         if (a < 0 || a != b || zeros != ones)

@@ -34,8 +34,10 @@ DecodeRun RunDecoder(SizeQuery size, DecoderEntry decode, const std::vector<uint
 // Decodes every prefix of source (each in a buffer of exactly its length, so
 // the sanitizers see any read past it); returns the lengths whose size query
 // answered but whose decode failed or left bytes of the picture unwritten.
+// Past everyLengthUpTo only every stepAfter-th length is tried, for
+// pictures whose every decode is costly.
 std::vector<size_t> DecodeEveryPrefix(SizeQuery size, DecoderEntry decode, const std::vector<uint8_t>& source,
-                                      int withAlpha);
+                                      int withAlpha, size_t everyLengthUpTo = SIZE_MAX, size_t stepAfter = 1);
 
 // The pixel (x, y) of a decoded picture as "b,g,r[,a]", for messages.
 std::string PixelText(const DecodeRun& run, int withAlpha, uint32_t x, uint32_t y);
