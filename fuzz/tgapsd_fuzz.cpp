@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr uint64_t kMaxPicture = 64 * 1024;
+constexpr uint64_t kMaxPicture = 16 * 1024;
 
 using SizeQuery = bool (*)(const uint8_t*, size_t, uint32_t*, uint32_t*);
 using Decoder = int (*)(const uint8_t*, size_t, uint8_t*, size_t, int);

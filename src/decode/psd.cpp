@@ -257,6 +257,9 @@ inline uint8_t Sample(const Planes& p, int k, uint64_t i)
 // channel 0, most significant bit first, 1 black and 0 white.
 void ConvertBitmap(const PsdHeader& h, const uint8_t* plane, uint8_t* dst, size_t bpp)
 {
+    // No columns: nothing to write, however many rows the header claims.
+    if (h.width == 0)
+        return;
     size_t stride = (size_t(h.width) + 7) / 8;
     uint8_t* out = dst;
     for (uint32_t y = 0; y < h.height; ++y) {

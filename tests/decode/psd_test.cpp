@@ -288,6 +288,14 @@ TEST(PsdDecoder, BitmapRowsStartAtAFreshByte)
     EXPECT_EQ("........##", row1);
 }
 
+TEST(PsdDecoder, NoColumnsMeansNoWorkWhateverTheRows)
+{
+    // A bitmap header with no columns and 1.6 billion rows returns at once.
+    std::vector<uint8_t> file = BuildPsd(Document(0, 1, 0, 0x60A41000, {{}}));
+    uint8_t dst[1];
+    EXPECT_EQ(1, DecodePsd(file.data(), file.size(), dst, 0, 0));
+}
+
 TEST(PsdDecoder, ColourModesConvertTheirSamples)
 {
     // Greyscale and duotone: channel 0 in all three, opaque.
