@@ -4,9 +4,12 @@
 
 #include "decode/byte_reader.h"
 #include "decode/mag.h"
+#include "decode/maki01.h"
 #include "decode/p2.h"
 #include "decode/pi.h"
 #include "decode/pic.h"
+#include "decode/psd.h"
+#include "decode/tga.h"
 
 namespace {
 
@@ -36,42 +39,11 @@ bool LooksLikeTga(const uint8_t* source, size_t sourceSize)
     return ReadLE16(source, sourceSize, 12) != 0 && ReadLE16(source, sourceSize, 14) != 0;
 }
 
-// TGA: little-endian width and height at 12 and 14.
-bool TgaSize(const uint8_t* source, size_t sourceSize, uint32_t* width, uint32_t* height)
-{
-    if (!InSource(sourceSize, 0, 16))
-        return false;
-    *width = ReadLE16(source, sourceSize, 12);
-    *height = ReadLE16(source, sourceSize, 14);
-    return true;
-}
-
-// PSD: big-endian height at 14 and width at 18.
-bool PsdSize(const uint8_t* source, size_t sourceSize, uint32_t* width, uint32_t* height)
-{
-    if (!InSource(sourceSize, 0, 22))
-        return false;
-    *width = ReadBE32(source, sourceSize, 18);
-    *height = ReadBE32(source, sourceSize, 14);
-    return true;
-}
-
-// MAKI01: end minus start of the big-endian x and y extents (unsigned 32-bit,
-// no +1).
-bool Maki01Size(const uint8_t* source, size_t sourceSize, uint32_t* width, uint32_t* height)
-{
-    if (!InSource(sourceSize, 0, 48))
-        return false;
-    *width = uint32_t(ReadBE16(source, sourceSize, 44)) - ReadBE16(source, sourceSize, 40);
-    *height = uint32_t(ReadBE16(source, sourceSize, 46)) - ReadBE16(source, sourceSize, 42);
-    return true;
-}
-
 // The size rule and the decoder of each type. A null rule reports no size;
 // a null decoder makes DecodeImage fail. The P2 size is its container's
 // block walk.
 constexpr SizeRule kSizeRules[kDecoderTypeCount] = {
-    nullptr, GetMagSize, GetPicSize, GetPiSize, GetP2Size, TgaSize, PsdSize, Maki01Size,
+    nullptr, GetMagSize, GetPicSize, GetPiSize, GetP2Size, GetTgaSize, GetPsdSize, GetMaki01Size,
 };
 constexpr DecodeFunction kDecoders[kDecoderTypeCount] = {
     nullptr,    // DecoderNone
@@ -79,9 +51,9 @@ constexpr DecodeFunction kDecoders[kDecoderTypeCount] = {
     DecodePic,  // DecoderPic
     DecodePi,   // DecoderPi
     DecodeP2,   // DecoderP2
-    nullptr,    // DecoderTga
-    nullptr,    // DecoderPsd
-    nullptr,    // DecoderMaki01
+    DecodeTga,     // DecoderTga
+    DecodePsd,     // DecoderPsd
+    DecodeMaki01,  // DecoderMaki01
 };
 
 constexpr const char* kTypeNames[kDecoderTypeCount] = {"none", "MAG", "PIC", "Pi", "P2", "TGA", "PSD", "MAKI01"};
