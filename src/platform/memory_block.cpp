@@ -8,10 +8,10 @@ std::atomic<AllocationGate> gate{nullptr};
 std::atomic<long> live{0};
 
 // True when the test gate, if any, lets this allocation happen.
-bool GateAllows()
+bool GateAllows(size_t size)
 {
     AllocationGate g = gate.load(std::memory_order_relaxed);
-    return !g || g();
+    return !g || g(size);
 }
 
 }  // namespace
@@ -31,7 +31,7 @@ long LiveAllocations()
 
 MemoryBlock MemoryBlockAlloc(size_t size)
 {
-    if (!GateAllows())
+    if (!GateAllows(size))
         return nullptr;
     HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, size ? size : 1);
     if (h)
@@ -72,7 +72,7 @@ void* MemoryBlockHandOver(MemoryBlock block)
 
 uint8_t* FixedAlloc(size_t size)
 {
-    if (!GateAllows())
+    if (!GateAllows(size))
         return nullptr;
     void* p = GlobalAlloc(GMEM_FIXED, size ? size : 1);
     if (p)
@@ -102,7 +102,7 @@ struct alignas(16) BlockHead {
 
 MemoryBlock MemoryBlockAlloc(size_t size)
 {
-    if (!GateAllows() || size > SIZE_MAX - sizeof(BlockHead))
+    if (!GateAllows(size) || size > SIZE_MAX - sizeof(BlockHead))
         return nullptr;
     auto* head = static_cast<BlockHead*>(malloc(sizeof(BlockHead) + (size ? size : 1)));
     if (!head)
@@ -143,7 +143,7 @@ void* MemoryBlockHandOver(MemoryBlock block)
 
 uint8_t* FixedAlloc(size_t size)
 {
-    if (!GateAllows())
+    if (!GateAllows(size))
         return nullptr;
     void* p = malloc(size ? size : 1);
     if (p)

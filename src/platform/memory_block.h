@@ -100,9 +100,10 @@ private:
     uint8_t* buffer_;
 };
 
-// Fault injection for tests. When a gate is set, every allocation of this
-// layer asks it first and fails when it answers false. nullptr removes it.
-using AllocationGate = bool (*)();
+// Fault injection for tests and fuzzers. When a gate is set, every
+// allocation of this layer asks it first, with the size asked for, and fails
+// when it answers false. nullptr removes it.
+using AllocationGate = bool (*)(size_t size);
 void SetAllocationGate(AllocationGate gate);
 
 // The number of movable blocks and fixed buffers now allocated through this

@@ -7,7 +7,7 @@
 namespace {
 
 int allowed = 0;
-bool CountdownGate()
+bool CountdownGate(size_t)
 {
     return allowed-- > 0;
 }
