@@ -30,8 +30,12 @@ while IFS='|' read -r path format compare; do
   status=$?
   if [ "$want" = refused ]; then
     if [ -n "$out" ]; then echo "FAIL $path: expected a refusal, got '$out'"; fail=1; fi
-  elif [ "$out" != "$fixtures/$path: $want" ]; then
-    echo "FAIL $path: expected $want, got '$out' (status $status)"; fail=1
+  else
+    # Own formats add ", decoder ..." after the kind.
+    case "$out" in
+      "$fixtures/$path: $want" | "$fixtures/$path: $want, decoder "*) ;;
+      *) echo "FAIL $path: expected $want, got '$out' (status $status)"; fail=1 ;;
+    esac
   fi
   checked=$((checked + 1))
 done < <(awk -F'\t' 'NR > 1 { print $1 "|" $2 "|" $7 }' "$fixtures/MANIFEST.tsv")

@@ -24,3 +24,4 @@ void PrintLine(const std::string& utf8);
 void PrintError(const std::string& utf8);
 
 int CmdInfo(const Args& args);
+int CmdDecode(const Args& args);

@@ -7,6 +7,7 @@ namespace {
 
 const Command kCommands[] = {
     {"info", "info FILE...", "print each file's kind (KindMag, KindZip, ...)", CmdInfo},
+    {"decode", "decode FILE OUT", "decode a picture of Zize's own formats to OUT (.bgr, or .png natively)", CmdDecode},
 };
 
 void PrintHelp()
