@@ -25,3 +25,4 @@ void PrintError(const std::string& utf8);
 
 int CmdInfo(const Args& args);
 int CmdDecode(const Args& args);
+int CmdThumb(const Args& args);

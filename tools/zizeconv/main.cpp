@@ -8,6 +8,7 @@ namespace {
 const Command kCommands[] = {
     {"info", "info FILE...", "print each file's kind (KindMag, KindZip, ...)", CmdInfo},
     {"decode", "decode FILE OUT", "decode a picture of Zize's own formats to OUT (.bgr, or .png natively)", CmdDecode},
+    {"thumb", "thumb FILE OUT", "write the 80 x 80 thumbnail of an own-format picture as OUT.bgr or OUT.bmp", CmdThumb},
 };
 
 void PrintHelp()
