@@ -6,7 +6,9 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -275,6 +277,58 @@ TEST(LoadImageThumbnail, FailsLeavingTheThumbnailAsItWas)
             ASSERT_EQ(9, b);
     }
     EXPECT_EQ(before, LiveAllocations());
+}
+
+TEST(LoadImageBlock, TakesTheOwnDecoderRoadForMag)
+{
+    REQUIRE_FIXTURES();
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(ReadFixture("mag/s05_edges_8x3_mag16x.mag", &bytes));
+    BgrImage want;
+    ASSERT_TRUE(ReadBgrFixture("mag/s05_edges_8x3_mag16x.mag.bgr", &want));
+    long before = LiveAllocations();
+    {
+        OwnedImage im;
+        ASSERT_EQ(0, LoadImageBlock(L"e.mag", BlockFromBytes(bytes), &im.image, 0));
+        EXPECT_EQ(4u, im.image.bitsPerPixel);
+        EXPECT_EQ(want.pixels, PackedRows(im.image));
+    }
+    EXPECT_EQ(before, LiveAllocations());
+
+    // The thumbnail loader reads the file itself.
+    TempDir dir;
+    ScopedFile f(FileOpenRead(dir.Write(L"e.mag", bytes).c_str()));
+    ThumbnailBlock thumb, expected;
+    ImageInfo info{};
+    ASSERT_EQ(0, LoadImageThumbnail(L"e.mag", f.get(), &thumb, &info, uint32_t(bytes.size())));
+    ScaleToThumbnail(&expected, want.pixels.data(), want.width, want.height, ptrdiff_t(want.width) * 3);
+    EXPECT_EQ(0, memcmp(expected.pixels, thumb.pixels, kThumbnailBytes));
+    EXPECT_EQ(8u, info.width);
+    EXPECT_EQ(3u, info.height);
+    EXPECT_EQ(4u, info.bitsPerPixel);
+}
+
+// The library road from several threads at once, as the viewer and the
+// thumbnail workers use it: each load's pixels stay its own.
+TEST(LibraryRoad, LoadsFromSeveralThreadsAtOnce)
+{
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(ReadTestImage("c12_4x3_24bit.bmp", &bytes));
+    std::atomic<int> good{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 25; ++i) {
+                OwnedImage im;
+                if (LoadImageBlock(L"c.bmp", BlockFromBytes(bytes), &im.image, i % 2) == 0 &&
+                    Rgb(im.image, 1, 2, i % 2) == kTwelve[9])
+                    ++good;
+            }
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(100, good.load());
 }
 
 TEST(WriteBmpFileWin, ReadsBackThroughGdiplus)
