@@ -1,5 +1,7 @@
 #include "image/decoded_image.h"
 
+#include <cstring>
+
 #include "platform/memory_block.h"
 
 bool PixelBufferSize(uint32_t width, uint32_t height, int withAlpha, uint32_t* stride, uint32_t* bytes)
@@ -27,4 +29,16 @@ void ReleaseDecodedImage(DecodedImage* image)
     FixedFree(image->pixels);
     image->pixels = nullptr;
     image->width = image->height = image->bitsPerPixel = 0;
+}
+
+void SpreadPackedRows(uint8_t* pixels, uint32_t width, uint32_t height, size_t stride)
+{
+    // The rows move from the bottom up: a row's new place never covers a row
+    // that has yet to move, so the padded buffer can be the decoder's packed
+    // work buffer.
+    const size_t rowBytes = 3 * size_t(width);
+    for (size_t r = height; r-- > 0;) {
+        memmove(pixels + r * stride, pixels + r * rowBytes, rowBytes);
+        memset(pixels + r * stride + rowBytes, 0, stride - rowBytes);
+    }
 }

@@ -39,5 +39,10 @@ inline uint64_t FormStride(uint32_t width, int withAlpha)
 // from, would not fit in 32 bits.
 bool PixelBufferSize(uint32_t width, uint32_t height, int withAlpha, uint32_t* stride, uint32_t* bytes);
 
+// Spreads width x height packed rows (3 x width bytes each) at the start of
+// pixels out to stride bytes a row, in place, zeroing the padding. pixels
+// must hold stride x height bytes, stride at least 3 x width.
+void SpreadPackedRows(uint8_t* pixels, uint32_t width, uint32_t height, size_t stride);
+
 // Frees the picture's pixels and clears the record.
 void ReleaseDecodedImage(DecodedImage* image);

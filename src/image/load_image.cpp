@@ -24,39 +24,19 @@ bool StartDecoder(const uint8_t* bytes, size_t size, ImageDecoder* decoder, uint
     return *width != 0 && *height != 0;
 }
 
-// Runs the decoder into a packed buffer of width x height x (3 + withAlpha)
-// bytes taken here; returns it (the caller frees it) and stores the depth,
-// or nullptr when the size does not fit in 32 bits, memory runs out or the
-// decoder fails.
-uint8_t* DecodePacked(const ImageDecoder* decoder, uint32_t width, uint32_t height, int withAlpha,
-                      uint32_t* bits)
+// Runs the decoder into a new buffer of bytes bytes, which must hold at
+// least width x height x (3 + withAlpha); returns it (the caller frees it)
+// and stores the depth, or nullptr when memory runs out or the decoder fails.
+uint8_t* RunDecoder(const ImageDecoder* decoder, uint32_t bytes, int withAlpha, uint32_t* bits)
 {
-    uint64_t bytes = uint64_t(width) * height * (withAlpha ? 4 : 3);
-    if (bytes > UINT32_MAX)
+    ScopedFixed buffer(FixedAlloc(bytes));
+    if (!buffer.get())
         return nullptr;
-    ScopedFixed packed(FixedAlloc(static_cast<size_t>(bytes)));
-    if (!packed.get())
-        return nullptr;
-    int depth = DecodeImage(decoder, packed.get(), static_cast<size_t>(bytes), withAlpha ? 1 : 0);
+    int depth = DecodeImage(decoder, buffer.get(), bytes, withAlpha ? 1 : 0);
     if (depth <= 0)
         return nullptr;
     *bits = static_cast<uint32_t>(depth);
-    return packed.release();
-}
-
-// Copies packed rows of 3 x width bytes into a new buffer of the 24-bit
-// form (padding bytes zeroed). Returns nullptr when memory runs out.
-uint8_t* PadRows(const uint8_t* packed, uint32_t width, uint32_t height, uint32_t stride, uint32_t bytes)
-{
-    uint8_t* padded = FixedAlloc(bytes);
-    if (!padded)
-        return nullptr;
-    const size_t rowBytes = 3 * size_t(width);
-    for (size_t r = 0; r < height; ++r) {
-        memcpy(padded + r * stride, packed + r * rowBytes, rowBytes);
-        memset(padded + r * stride + rowBytes, 0, stride - rowBytes);
-    }
-    return padded;
+    return buffer.release();
 }
 
 }  // namespace
@@ -123,15 +103,14 @@ int LoadOwnImageBlock(MemoryBlock block, DecodedImage* image, int withAlpha)
         !PixelBufferSize(width, height, withAlpha, &stride, &bytes))
         return -1;
 
-    // The 32-bit form is the decoder's own output; the 24-bit form pads the
-    // decoder's packed rows to the 4-byte stride.
+    // The 32-bit form is the decoder's own output; the 24-bit form is the
+    // decoder's packed rows spread to the 4-byte stride.
     uint32_t bits = 0;
-    ScopedFixed packed(DecodePacked(&decoder, width, height, withAlpha, &bits));
-    if (!packed.get())
-        return -1;
-    uint8_t* pixels = withAlpha ? packed.release() : PadRows(packed.get(), width, height, stride, bytes);
+    uint8_t* pixels = RunDecoder(&decoder, bytes, withAlpha, &bits);
     if (!pixels)
         return -1;
+    if (!withAlpha)
+        SpreadPackedRows(pixels, width, height, stride);
     *image = DecodedImage{width, height, bits, pixels};
     return 0;
 }
@@ -148,7 +127,10 @@ int LoadOwnImageThumbnail(MemoryBlock block, ThumbnailBlock* thumb, ImageInfo* i
     uint32_t width, height, bits = 0;
     if (!StartDecoder(lock.bytes(), MemoryBlockSize(block), &decoder, &width, &height))
         return -1;
-    ScopedFixed packed(DecodePacked(&decoder, width, height, 0, &bits));
+    uint64_t packedBytes = 3 * uint64_t(width) * height;
+    if (packedBytes > UINT32_MAX)
+        return -1;
+    ScopedFixed packed(RunDecoder(&decoder, static_cast<uint32_t>(packedBytes), 0, &bits));
     if (!packed.get())
         return -1;
     ScaleToThumbnail(thumb, packed.get(), width, height, ptrdiff_t(width) * 3);
