@@ -25,4 +25,7 @@ void PrintError(const std::string& utf8);
 
 int CmdInfo(const Args& args);
 int CmdDecode(const Args& args);
+// The decode forms that go through the loading pipeline: .bmp, and with
+// alpha .bgra (or .png natively). Returns the exit status.
+int DecodeThroughLoader(const std::wstring& in, const std::wstring& out, const std::string& ext, bool alpha);
 int CmdThumb(const Args& args);
