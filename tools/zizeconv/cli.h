@@ -27,3 +27,7 @@ int CmdInfo(const Args& args);
 int CmdDecode(const Args& args);
 int CmdList(const Args& args);
 int CmdExtract(const Args& args);
+// The decode forms that go through the loading pipeline: .bmp, and with
+// alpha .bgra (or .png natively). Returns the exit status.
+int DecodeThroughLoader(const std::wstring& in, const std::wstring& out, const std::string& ext, bool alpha);
+int CmdThumb(const Args& args);

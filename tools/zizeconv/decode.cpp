@@ -181,15 +181,26 @@ std::string LoadOwnPicture(const std::wstring& path, bool decode, OwnPicture* pi
 
 int CmdDecode(const Args& args)
 {
-    if (args.size() != 2) {
-        PrintError("decode: usage: decode FILE OUT");
+    // --alpha asks for the 32-bit form; it and .bmp go through the loader.
+    Args rest;
+    bool alpha = false;
+    for (const std::wstring& a : args) {
+        if (a == L"--alpha")
+            alpha = true;
+        else
+            rest.push_back(a);
+    }
+    if (rest.size() != 2) {
+        PrintError("decode: usage: decode FILE OUT [--alpha]");
         return 2;
     }
-    const std::wstring& in = args[0];
-    const std::wstring& out = args[1];
+    const std::wstring& in = rest[0];
+    const std::wstring& out = rest[1];
 
     // The output format comes from OUT's extension, checked before any work.
     std::string ext = LowerExtension(out);
+    if (alpha || ext == ".bmp" || ext == ".bgra")
+        return DecodeThroughLoader(in, out, ext, alpha);
 #ifdef ZIZE_HAVE_PNG
     bool known = ext == ".bgr" || ext == ".png";
 #else

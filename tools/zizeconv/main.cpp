@@ -7,7 +7,10 @@ namespace {
 
 const Command kCommands[] = {
     {"info", "info FILE...", "print each file's kind (KindMag, KindZip, ...)", CmdInfo},
-    {"decode", "decode FILE OUT", "decode a picture of Zize's own formats to OUT (.bgr, or .png natively)", CmdDecode},
+    {"decode", "decode FILE OUT [--alpha]",
+     "decode a picture of Zize's own formats to OUT (.bgr, .bmp, or .png natively); --alpha: the 32-bit form as .bgra (or .png natively)",
+     CmdDecode},
+    {"thumb", "thumb FILE OUT", "write the 80 x 80 thumbnail of an own-format picture as OUT.bgr or OUT.bmp", CmdThumb},
     {"list", "list ARCHIVE", "print a ZIP archive's members: index, method, compressed size, size, name", CmdList},
     {"extract", "extract ARCHIVE INDEX OUT [--head N]", "write member INDEX to OUT (--head: its first N bytes, reading at most 768 compressed bytes)", CmdExtract},
 };
