@@ -338,19 +338,6 @@ TEST(MagHeader, OnlyBit7OfTheScreenModeCounts)
     EXPECT_TRUE(d.pixels == MagExpectedPixels(picture, false));
 }
 
-TEST(MagHeader, WidthIsWholeFlagUnitsOfTheXRange)
-{
-    uint32_t w = 0, h = 0;
-    std::vector<uint8_t> file = HandmadeMag16(3, 10, 4, {}, {}, {});
-    ASSERT_TRUE(GetMagSize(file.data(), file.size(), &w, &h));
-    EXPECT_EQ(16u, w);
-    EXPECT_EQ(5u, h);
-
-    file[8 + 1 + 3] = 0x80;  // 256 colours: 4-pixel units, x 3 to 10 is 0 to 11
-    ASSERT_TRUE(GetMagSize(file.data(), file.size(), &w, &h));
-    EXPECT_EQ(12u, w);
-}
-
 // ---- Damaged files -----------------------------------------------------
 
 TEST(MagDamage, CopiesFromBeforeThePlaneWriteIndexZero)
