@@ -116,11 +116,8 @@ std::vector<uint8_t> EncodeMag(const MagPicture& p, const MagEncodeOptions& opti
             flagA[k / 8] |= uint8_t(0x80 >> (k % 8));
 
     // Signature, comment, end-of-text mark.
-    std::vector<uint8_t> out;
-    const char* signature = "MAKI02  ";
-    out.insert(out.end(), signature, signature + 8);
-    out.insert(out.end(), p.comment.begin(), p.comment.end());
-    out.push_back(0x1A);
+    const std::string text = "MAKI02  " + p.comment + '\x1A';
+    std::vector<uint8_t> out(text.begin(), text.end());
     st.headerStart = uint32_t(out.size());
 
     // Header.
