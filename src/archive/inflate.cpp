@@ -268,35 +268,11 @@ struct Decoder {
     bool TooFarBack(uint32_t distance) const { return distance > s->outputCount + s->windowPos; }
 
     int Stored();
-    bool WholePieces(uint32_t* length);
     int Codes(const Table& literals, const Table& distances);
     template <bool kPastEnd>
     int FastCodes(const Table& literals, const Table& distances);
     int Dynamic();
 };
-
-// Moves whole window-sized pieces of a stored block from the input straight
-// to the output while the window is empty; the window then keeps the last
-// piece's second half, all that later matches can reach. Returns true when
-// the output limit has been reached.
-bool Decoder::WholePieces(uint32_t* length)
-{
-    const uint32_t piece = static_cast<uint32_t>(kInflateWindowSize);
-    const uint8_t* last = nullptr;
-    while (*length >= piece && s->inputLeft >= piece && s->flushAt == piece) {
-        memcpy(s->output + s->outputCount, s->input, piece);
-        last = s->input;
-        s->input += piece;
-        s->inputLeft -= piece;
-        *length -= piece;
-        s->outputCount += piece;
-        uint32_t room = s->outputLimit - s->outputCount;
-        s->flushAt = room < piece ? room : piece;
-    }
-    if (last)
-        memcpy(s->window + piece / 2, last + piece / 2, piece / 2);
-    return s->outputCount == s->outputLimit;
-}
 
 // Decodes a stored block. Returns 0, kLimitReached or kInflateBadStoredLength.
 int Decoder::Stored()
@@ -315,10 +291,6 @@ int Decoder::Stored()
             return kLimitReached;
     }
     while (length) {
-        if (s->windowPos == 0 && WholePieces(&length))
-            return kLimitReached;
-        if (!length)
-            break;
         uint32_t n = s->flushAt - s->windowPos;
         if (n > length)
             n = length;
