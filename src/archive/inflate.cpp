@@ -340,6 +340,7 @@ int Decoder::FastCodes(const Table& literals, const Table& distances)
     const InflateEntry* dist = distances.entries.get();
     const uint64_t litMask = (uint64_t(1) << literals.rootBits) - 1;
     const uint64_t distMask = (uint64_t(1) << distances.rootBits) - 1;
+    const uint32_t flushed = s->outputCount;  // bytes before the window's start
     int result = 1;
 
     while ((kPastEnd || in < inSafe) && pos < posSafe) {
@@ -397,7 +398,7 @@ int Decoder::FastCodes(const Table& literals, const Table& distances)
         uint32_t distance = e.value + static_cast<uint32_t>(bits & ((1u << extra) - 1));
         bits >>= extra;
         count -= extra;
-        if (distance > s->outputCount + pos) {
+        if (distance > flushed + pos) {
             result = kInflateBadCode;
             break;
         }

@@ -75,3 +75,30 @@ TEST(PlatformFile, ScopedFileReleases)
 }
 
 }  // namespace
+
+TEST(PlatformFile, MemoryFilesReadLikeFiles)
+{
+    std::vector<uint8_t> bytes = Pattern(1000);
+    FileHandle f = FileOpenMemory(bytes.data(), bytes.size());
+    ASSERT_NE(kInvalidFile, f);
+    EXPECT_EQ(1000, FileSize(f));
+    std::vector<uint8_t> got(600);
+    EXPECT_EQ(600, FileRead(f, got.data(), 600));
+    EXPECT_EQ(400, FileRead(f, got.data(), 600));  // only what is left
+    EXPECT_EQ(bytes[600], got[0]);
+    EXPECT_EQ(0, FileRead(f, got.data(), 1));
+    ASSERT_TRUE(FileSeek(f, 5000));
+    EXPECT_EQ(0, FileRead(f, got.data(), 1));
+    ASSERT_TRUE(FileSeek(f, 999));
+    EXPECT_EQ(1, FileRead(f, got.data(), 10));
+    EXPECT_EQ(bytes[999], got[0]);
+    FileClose(f);
+
+    // An empty memory file, and no memory at all.
+    uint8_t b;
+    FileHandle empty = FileOpenMemory(&b, 0);
+    EXPECT_EQ(0, FileSize(empty));
+    EXPECT_EQ(0, FileRead(empty, &b, 1));
+    FileClose(empty);
+    EXPECT_EQ(kInvalidFile, FileOpenMemory(nullptr, 10));
+}
