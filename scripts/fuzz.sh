@@ -35,7 +35,7 @@ for t in "${targets[@]}"; do
   [ -d "$here/fuzz/seeds/$t" ] && seeds+=("$here/fuzz/seeds/$t")
   [ -d "$fixtures" ] && seeds+=("$fixtures")
   echo "== $t: ${seconds}s"
-  "$build/fuzz/$t" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+  "$build/$t" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
     -artifact_prefix="$build/artifacts/$t-" "$corpus" "${seeds[@]}" 2>"$build/$t.log" \
     || { tail -60 "$build/$t.log"; echo "FAIL: $t found a fault"; exit 1; }
   grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$build/$t.log" | sed "s/^/   /"
