@@ -1,4 +1,4 @@
-// zizeconv extract: one ZIP member into a file, whole or its first bytes as
+// zizeconv extract: one ZIP or LZH member into a file, whole or its first bytes as
 // the thumbnail worker reads them.
 #include <cstdlib>
 #include <filesystem>
@@ -6,7 +6,10 @@
 #include <memory>
 #include <new>
 
+#include "archive/lzh_directory.h"
+#include "archive/lzh_extract.h"
 #include "archive/zip_directory.h"
+#include "image/classify.h"
 #include "archive/zip_extract.h"
 #include "cli.h"
 
@@ -34,6 +37,15 @@ bool WriteFile(const std::wstring& path, const uint8_t* bytes, size_t size)
     std::ofstream out(std::filesystem::u8path(WideToUtf8(path)), std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
     return static_cast<bool>(out);
+}
+
+// True when the archive's first bytes classify as LZH; leaves the position anywhere.
+bool IsLzh(const std::wstring& path, FileHandle file)
+{
+    uint8_t header[kClassifyHeaderSize] = {};
+    if (!FileSeek(file, 0) || FileRead(file, header, sizeof header) != static_cast<int64_t>(sizeof header))
+        return false;
+    return ClassifyHeader(path.c_str(), header) == KindLzh;
 }
 
 }  // namespace
@@ -66,9 +78,10 @@ int CmdExtract(const Args& args)
         PrintError(WideToUtf8(plain[0]) + ": cannot open the file");
         return 1;
     }
-    int r = ReadZipDirectory(&reader, reader.file, 0);
-    if (r != kZipDirOk || index >= reader.count) {
-        PrintError(WideToUtf8(plain[0]) + (r != kZipDirOk ? ": cannot read the ZIP directory (code " +
+    bool lzh = IsLzh(plain[0], reader.file);
+    int r = lzh ? ReadLzhDirectory(&reader, reader.file, 0) : ReadZipDirectory(&reader, reader.file, 0);
+    if (r != 0 || index >= reader.count) {
+        PrintError(WideToUtf8(plain[0]) + (r != 0 ? ": cannot read the archive directory (code " +
                                                                 std::to_string(r) + ")"
                                                           : ": no member " + std::to_string(index)));
         CloseArchive(&reader);
@@ -84,9 +97,10 @@ int CmdExtract(const Args& args)
         CloseArchive(&reader);
         return 1;
     }
-    r = ExtractZipMember(&reader, index, bytes.get(), head ? kHeadCompressedLimit : 0, head);
+    r = lzh ? ExtractLzhMember(&reader, index, bytes.get(), head ? kHeadCompressedLimit : 0, head)
+            : ExtractZipMember(&reader, index, bytes.get(), head ? kHeadCompressedLimit : 0, head);
     CloseArchive(&reader);
-    if (r != kZipExtractOk) {
+    if (r != 0) {
         PrintError(WideToUtf8(plain[0]) + ": member " + std::to_string(index) + " cannot be extracted (code " +
                    std::to_string(r) + ")");
         return 1;

@@ -1,13 +1,27 @@
-// zizeconv list: the members of a ZIP archive, in archive order.
+// zizeconv list: the members of a ZIP or LZH archive, in archive order.
 #include <cstdio>
 
+#include "archive/lzh_directory.h"
 #include "archive/zip_directory.h"
+#include "image/classify.h"
 #include "cli.h"
 
 namespace {
 
-const char* MethodName(uint32_t method)
+// True when the archive's first bytes classify as LZH; leaves the position anywhere.
+bool IsLzh(const std::wstring& path, FileHandle file)
 {
+    uint8_t header[kClassifyHeaderSize] = {};
+    if (!FileSeek(file, 0) || FileRead(file, header, sizeof header) != static_cast<int64_t>(sizeof header))
+        return false;
+    return ClassifyHeader(path.c_str(), header) == KindLzh;
+}
+
+const char* MethodName(uint32_t method, bool lzh)
+{
+    if (lzh)
+        return method == '0' ? "-lh0-" : method == '4' ? "-lh4-" : method == '5' ? "-lh5-" : method == '6' ? "-lh6-"
+             : method == '7' ? "-lh7-" : method == 'd' ? "-lhd-" : "other";
     return method == 0 ? "stored" : method == 8 ? "deflated" : "other";
 }
 
@@ -25,9 +39,10 @@ int CmdList(const Args& args)
         PrintError(WideToUtf8(args[0]) + ": cannot open the file");
         return 1;
     }
-    int r = ReadZipDirectory(&reader, reader.file, 0);
-    if (r != kZipDirOk) {
-        PrintError(WideToUtf8(args[0]) + ": cannot read the ZIP directory (code " + std::to_string(r) + ")");
+    bool lzh = IsLzh(args[0], reader.file);
+    int r = lzh ? ReadLzhDirectory(&reader, reader.file, 0) : ReadZipDirectory(&reader, reader.file, 0);
+    if (r != 0) {
+        PrintError(WideToUtf8(args[0]) + (lzh ? ": cannot read the LZH directory (code " : ": cannot read the ZIP directory (code ") + std::to_string(r) + ")");
         CloseArchive(&reader);
         return 1;
     }
@@ -36,7 +51,7 @@ int CmdList(const Args& args)
     for (uint32_t i = 0; i < reader.count; ++i) {
         const ArchiveEntry& e = reader.entries[i];
         char line[96];
-        snprintf(line, sizeof line, "%u\t%s(%u)\t%u\t%u\t", i, MethodName(e.method), e.method, e.compressedSize,
+        snprintf(line, sizeof line, "%u\t%s(%u)\t%u\t%u\t", i, MethodName(e.method, lzh), e.method, e.compressedSize,
                  e.uncompressedSize);
         PrintLine(line + WideToUtf8(e.name));
     }

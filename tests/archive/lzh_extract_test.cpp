@@ -1,0 +1,102 @@
+#include "archive/lzh_extract.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "archive/lzh_directory.h"
+#include "support/archive_members.h"
+#include "support/fixtures.h"
+#include "support/sha256.h"
+#include "support/test_data.h"
+
+namespace {
+
+// An archive in memory with its directory read.
+struct Archive {
+    explicit Archive(const std::vector<uint8_t>& b) : bytes(b)
+    {
+        reader.file = FileOpenMemory(bytes.data(), bytes.size());
+        directory = ReadLzhDirectory(&reader, reader.file, 0);
+    }
+    ~Archive() { CloseArchive(&reader); }
+
+    // Extracts member index; code and bytes.
+    int Extract(uint32_t index, std::vector<uint8_t>* out, uint32_t compressedLimit = 0, uint32_t outputLimit = 0)
+    {
+        uint32_t size = index < reader.count ? reader.entries[index].uncompressedSize : 0;
+        uint32_t n = outputLimit && outputLimit < size ? outputLimit : size;
+        out->assign(n, 0xCD);
+        return ExtractLzhMember(&reader, index, out->data(), compressedLimit, outputLimit);
+    }
+
+    std::vector<uint8_t> bytes;
+    ArchiveReader reader;
+    int directory;
+};
+
+TEST(LzhExtract, FixturesExtractToTheirChecksums)
+{
+    REQUIRE_FIXTURES();
+    std::vector<ArchiveMemberRow> rows = ReadArchiveMembers();
+    std::string current;
+    std::unique_ptr<Archive> a;
+    uint32_t i = 0;
+    int checked = 0;
+    for (const ArchiveMemberRow& row : rows) {
+        if (row.archive.size() < 4 || row.archive.compare(row.archive.size() - 4, 4, ".lzh") != 0)
+            continue;
+        if (row.archive != current) {
+            std::vector<uint8_t> bytes;
+            ASSERT_TRUE(ReadFixture(row.archive, &bytes)) << row.archive;
+            a.reset(new Archive(bytes));
+            ASSERT_EQ(kLzhDirOk, a->directory);
+            current = row.archive;
+            i = 0;
+        }
+        std::vector<uint8_t> out;
+        ASSERT_EQ(kLzhExtractOk, a->Extract(i, &out)) << row.archive << " " << i;
+        EXPECT_EQ(row.sha256, Sha256Hex(out)) << row.archive << " " << i;
+
+        // The preview: 18 bytes from at most 768 compressed ones.
+        std::vector<uint8_t> head;
+        ASSERT_EQ(kLzhExtractOk, a->Extract(i, &head, 768, 18)) << row.archive << " " << i;
+        EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 18), head);
+        ++i;
+        ++checked;
+    }
+    EXPECT_EQ(12, checked);
+}
+
+TEST(LzhExtract, IndexPastTheEndAndEmptyCompressedMembers)
+{
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(ReadTestData("lzh/lh5.lzh", &bytes));
+    Archive a(bytes);
+    ASSERT_EQ(kLzhDirOk, a.directory);
+    std::vector<uint8_t> out;
+    EXPECT_EQ(kLzhExtractBadIndex, a.Extract(a.reader.count, &out));
+
+    // An -lh5- member of no bytes: the decoder delivers nothing.
+    a.reader.entries[0].uncompressedSize = 0;
+    EXPECT_EQ(kLzhExtractDecodeFailed, a.Extract(0, &out));
+}
+
+TEST(LzhExtract, DataCutShortIsReportedAndTruncationNeverFaults)
+{
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(ReadTestData("lzh/lh7.lzh", &bytes));
+    for (size_t n = 0; n <= bytes.size(); n += (n < 200 ? 1 : 97)) {
+        Archive a(std::vector<uint8_t>(bytes.begin(), bytes.begin() + n));
+        for (uint32_t i = 0; i < a.reader.count; ++i) {
+            std::vector<uint8_t> out;
+            int r = a.Extract(i, &out);
+            EXPECT_TRUE(r == kLzhExtractOk || r == kLzhExtractShortData || r == kLzhExtractDecodeFailed) << n;
+            if (a.reader.entries[i].dataPosition + a.reader.entries[i].compressedSize > n)
+                EXPECT_NE(kLzhExtractOk, r) << n << " member " << i;
+        }
+    }
+}
+
+}  // namespace
