@@ -21,7 +21,7 @@ const wchar_t ProgramResource[] = L"ZAVUVI";  // icon and menu
 constexpr DWORD MainWindowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 
 // One row of the class table.
-struct ClassSpec {
+struct ClassRecord {
     const wchar_t* name;
     WNDPROC procedure;
     UINT style;
@@ -31,7 +31,7 @@ struct ClassSpec {
     bool menu;
 };
 
-const ClassSpec ZizeClasses[] = {
+const ClassRecord ZizeClasses[] = {
     {MainWindowClass, MainWindowProc, 0, true, true, COLOR_WINDOW, true},
     {L"ZaraZaduz", PaneWindowProc, CS_HREDRAW | CS_VREDRAW, false, false, COLOR_BTNFACE, false},
     {L"RezaDiz", ViewerWindowProc, 0, true, true, COLOR_WINDOW, false},
@@ -72,17 +72,17 @@ void HandOverPendingPath(HWND running)
 
 bool RegisterZizeClasses(HINSTANCE instance)
 {
-    for (const ClassSpec& spec : ZizeClasses) {
+    for (const ClassRecord& entry : ZizeClasses) {
         WNDCLASSEXW wc = {};
         wc.cbSize = sizeof wc;
-        wc.style = spec.style;
-        wc.lpfnWndProc = spec.procedure;
+        wc.style = entry.style;
+        wc.lpfnWndProc = entry.procedure;
         wc.hInstance = instance;
-        wc.hIcon = spec.programIcon ? LoadIconW(instance, ProgramResource) : nullptr;
-        wc.hCursor = spec.arrowCursor ? LoadCursorW(nullptr, IDC_ARROW) : nullptr;
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(spec.brushColour + 1));
-        wc.lpszMenuName = spec.menu ? ProgramResource : nullptr;
-        wc.lpszClassName = spec.name;
+        wc.hIcon = entry.programIcon ? LoadIconW(instance, ProgramResource) : nullptr;
+        wc.hCursor = entry.arrowCursor ? LoadCursorW(nullptr, IDC_ARROW) : nullptr;
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(entry.brushColour + 1));
+        wc.lpszMenuName = entry.menu ? ProgramResource : nullptr;
+        wc.lpszClassName = entry.name;
         if (!RegisterClassExW(&wc))
             return false;
     }
