@@ -1,6 +1,8 @@
 #!/bin/sh
 # Creates a Wine prefix for Zize if it does not exist yet, without network or
-# dialogs, and configures it once: no crash dialog, the Japanese fonts that
+# dialogs, and configures it once: no crash dialog, windows not handed to a
+# window manager (Xvfb has none, and hiding a managed window waits 2 s for
+# one to answer), the Japanese fonts that
 # the program asks for replaced by the IPA fonts, Wine's marlett font for
 # caption buttons.
 #   wine-prefix.sh PREFIX
@@ -29,6 +31,9 @@ Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
 "ＭＳ ゴシック"="IPAGothic"

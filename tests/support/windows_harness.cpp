@@ -3,6 +3,7 @@
 #ifdef _WIN32
 
 #include <commctrl.h>
+#include <shlobj.h>
 #include <gdiplus.h>
 
 #include "platform/utf8.h"
@@ -253,6 +254,118 @@ bool SaveWindowPng(HWND window, const std::wstring& path)
     }
     DeleteObject(bitmap);
     return saved;
+}
+
+std::vector<uint32_t> CaptureClient(HWND window, SIZE* size)
+{
+    std::vector<uint32_t> pixels;
+    RECT client = {};
+    GetClientRect(window, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    const int width = client.right, height = client.bottom;
+    *size = SIZE{width, height};
+    if (width <= 0 || height <= 0)
+        return pixels;
+
+    // A top-down 32-bit section receives the screen's copy.
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(memory, section);
+    BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    const uint32_t* p = static_cast<const uint32_t*>(bits);
+    pixels.assign(p, p + size_t(width) * height);
+    for (uint32_t& v : pixels)
+        v &= 0xFFFFFF;
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(section);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+HGLOBAL MakeDropFiles(const std::vector<std::wstring>& paths)
+{
+    size_t units = 1;
+    for (const std::wstring& p : paths)
+        units += p.size() + 1;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + units * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    auto* names = reinterpret_cast<wchar_t*>(drop + 1);
+    for (const std::wstring& p : paths) {
+        wcscpy(names, p.c_str());
+        names += p.size() + 1;
+    }
+    GlobalUnlock(block);
+    return block;
+}
+
+namespace {
+
+// The file name box of a file dialog: the first edit control, also inside
+// a combo box.
+BOOL CALLBACK FindFirstEdit(HWND child, LPARAM found)
+{
+    if (WindowClassName(child) == L"Edit") {
+        *reinterpret_cast<HWND*>(found) = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+FileDialogAnswer::FileDialogAnswer(std::wstring answer, DWORD timeoutMs)
+    : thread_([this, answer, timeoutMs] {
+          HWND dialog = WaitForWindow(GetCurrentProcessId(), L"#32770", timeoutMs);
+          if (!dialog)
+              return;
+          HWND edit = nullptr;
+          // The dialog fills its controls after it is shown.
+          for (int i = 0; i < 100 && !edit; ++i) {
+              EnumChildWindows(dialog, FindFirstEdit, reinterpret_cast<LPARAM>(&edit));
+              if (!edit)
+                  Sleep(50);
+          }
+          if (!edit)
+              return;
+          Sleep(200);
+          proposed_ = WindowTitle(edit);
+          if (answer.empty()) {
+              PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+          } else {
+              SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(answer.c_str()));
+              PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+          }
+          answered_ = true;
+      })
+{
+}
+
+FileDialogAnswer::~FileDialogAnswer()
+{
+    Answered();
+}
+
+bool FileDialogAnswer::Answered()
+{
+    if (!joined_) {
+        thread_.join();
+        joined_ = true;
+    }
+    return answered_;
 }
 
 std::wstring ReadSettingValue(const std::wstring& iniPath, const wchar_t* key)

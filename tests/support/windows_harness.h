@@ -81,6 +81,32 @@ std::vector<std::wstring> ListViewItemTexts(HWND list);
 // Saves what the screen shows of a window as a PNG file.
 bool SaveWindowPng(HWND window, const std::wstring& path);
 
+// The pixels the screen shows in a window's client area, top row first, as
+// 0xRRGGBB; size receives the client size.
+std::vector<uint32_t> CaptureClient(HWND window, SIZE* size);
+
+// A drop of files as WM_DROPFILES carries it (a global DROPFILES block with
+// wide names); the receiver frees it with DragFinish.
+HGLOBAL MakeDropFiles(const std::vector<std::wstring>& paths);
+
+// Answers the next file dialog of this process from a thread of its own:
+// reads the proposed file name, then types answer and presses OK, or
+// cancels when answer is empty.
+class FileDialogAnswer {
+public:
+    FileDialogAnswer(std::wstring answer, DWORD timeoutMs);
+    ~FileDialogAnswer();
+    // Waits for the thread; true when a dialog was found and answered.
+    bool Answered();
+    const std::wstring& Proposed() const { return proposed_; }
+
+private:
+    std::thread thread_;
+    std::wstring proposed_;
+    bool answered_ = false;
+    bool joined_ = false;
+};
+
 // One value of section "WINDOW" of a settings file ("@missing" when absent).
 std::wstring ReadSettingValue(const std::wstring& iniPath, const wchar_t* key);
 
