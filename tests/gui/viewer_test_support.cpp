@@ -3,6 +3,7 @@
 #include "app/browser_state.h"
 #include "app/startup.h"
 #include "platform/memory_block.h"
+#include "support/tga_builder.h"
 #include "support/windows_harness.h"
 #include "viewer/open_path.h"
 
@@ -120,4 +121,24 @@ std::wstring ViewerWindowTest::ArtifactPath(const wchar_t* name)
     std::wstring folder = WindowsPath(ZIZE_ARTIFACT_DIR);
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder + L"\\" + name;
+}
+
+std::vector<uint8_t> TgaFile(uint32_t width, uint32_t height, const ColourAt& colour,
+                             const std::function<uint8_t(uint32_t, uint32_t)>& alpha)
+{
+    TgaImage tga;
+    tga.width = static_cast<uint16_t>(width);
+    tga.height = static_cast<uint16_t>(height);
+    tga.depth = alpha ? 32 : 24;
+    tga.descriptor = alpha ? 0x28 : 0x20;
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint32_t c = colour(x, y);
+            tga.pixels.push_back(uint8_t(c));
+            tga.pixels.push_back(uint8_t(c >> 8));
+            tga.pixels.push_back(uint8_t(c >> 16));
+            if (alpha)
+                tga.pixels.push_back(alpha(x, y));
+        }
+    return BuildTga(tga);
 }

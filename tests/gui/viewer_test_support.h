@@ -45,3 +45,7 @@ protected:
 
     HINSTANCE instance = nullptr;
 };
+
+// A top-left TGA file of the picture: 24-bit, or 32-bit with alpha(x, y).
+std::vector<uint8_t> TgaFile(uint32_t width, uint32_t height, const ColourAt& colour,
+                             const std::function<uint8_t(uint32_t, uint32_t)>& alpha = nullptr);

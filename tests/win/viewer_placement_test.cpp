@@ -37,9 +37,11 @@ TEST(ViewerPlacement, PictureAndFrameEqualToTheWorkAreaFitInBothModes)
         ExpectPlacement(Place(1904, 1001, mode), PlacementFits, CW_USEDEFAULT, CW_USEDEFAULT, 1920, 1040);
         ExpectPlacement(Place(1, 1, mode), PlacementFits, CW_USEDEFAULT, CW_USEDEFAULT, 17, 40);
     }
-    // One pixel more in either direction no longer fits.
-    EXPECT_EQ(PlacementClipWidth, Place(1905, 1001, 0).result);
-    EXPECT_EQ(PlacementClipHeight, Place(1904, 1002, 0).result);
+    // One pixel more in either direction no longer fits (at actual size the
+    // bar for the clipped direction then takes the other one too).
+    EXPECT_EQ(PlacementClipWidth, Place(1905, 1001, 1).result);
+    EXPECT_EQ(PlacementClipHeight, Place(1904, 1002, 1).result);
+    EXPECT_EQ(PlacementClipWidth | PlacementClipHeight, Place(1905, 1001, 0).result);
 }
 
 TEST(ViewerPlacement, ActualSizeClipsToTheWorkAreaWithRoomForALoneBar)
