@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "app/browser_state.h"
+#include "app/message_table.h"
 #include "app/messages.h"
 #include "app/settings.h"
 #include "image/shared_lock_win.h"
@@ -104,11 +105,6 @@ LRESULT OnOpenPending(HWND, WPARAM, LPARAM)
     return 0;
 }
 
-struct MessageHandler {
-    UINT message;
-    LRESULT (*handle)(HWND window, WPARAM wParam, LPARAM lParam);
-};
-
 const MessageHandler MainHandlers[] = {
     {WM_CREATE, OnCreate},
     {WM_DESTROY, OnDestroy},
@@ -122,10 +118,7 @@ const MessageHandler MainHandlers[] = {
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    for (const MessageHandler& entry : MainHandlers)
-        if (entry.message == message)
-            return entry.handle(window, wParam, lParam);
-    return DefWindowProcW(window, message, wParam, lParam);
+    return DispatchMessageTable(MainHandlers, window, message, wParam, lParam);
 }
 
 bool PostToWorker(UINT message, WPARAM wParam, LPARAM lParam)

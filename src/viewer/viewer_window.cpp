@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "app/message_table.h"
 #include "image/dib_win.h"
 #include "viewer/open_path.h"
 #include "viewer/viewer_commands.h"
@@ -178,11 +179,6 @@ LRESULT OnDropFiles(HWND window, WPARAM wParam, LPARAM)
     return 0;
 }
 
-struct MessageHandler {
-    UINT message;
-    LRESULT (*handle)(HWND window, WPARAM wParam, LPARAM lParam);
-};
-
 const MessageHandler ViewerHandlers[] = {
     {WM_CREATE, OnCreate},
     {WM_DESTROY, OnDestroy},
@@ -215,8 +211,5 @@ ViewerImage* ViewerOf(HWND window)
 
 LRESULT CALLBACK ViewerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    for (const MessageHandler& entry : ViewerHandlers)
-        if (entry.message == message)
-            return entry.handle(window, wParam, lParam);
-    return DefWindowProcW(window, message, wParam, lParam);
+    return DispatchMessageTable(ViewerHandlers, window, message, wParam, lParam);
 }

@@ -125,8 +125,7 @@ TEST_F(ViewerCommands, EnterSwitchesBetweenActualSizeWithBarsAndFitWithTheZoom)
     EXPECT_TRUE(HasBar(window, WS_VSCROLL));
     EXPECT_EQ(0, image->scrollX);
     EXPECT_EQ(std::wstring(L"C:\\pics\\a.mag"), WindowTitle(window));
-    SCROLLINFO info = {sizeof info, SIF_ALL};
-    GetScrollInfo(window, SB_HORZ, &info);
+    SCROLLINFO info = BarInfo(window, SB_HORZ);
     EXPECT_EQ(0, info.nMin);
     EXPECT_EQ(899, info.nMax);
     EXPECT_EQ(UINT(ClientSize(window).cx), info.nPage);

@@ -139,8 +139,7 @@ TEST_F(ViewerOpen, ALargePictureAtActualSizeOpensWithTheBarsOfItsPlacement)
     const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
     EXPECT_TRUE(style & WS_HSCROLL);
     EXPECT_FALSE(style & WS_VSCROLL);
-    SCROLLINFO info = {sizeof info, SIF_ALL};
-    GetScrollInfo(window, SB_HORZ, &info);
+    SCROLLINFO info = BarInfo(window, SB_HORZ);
     EXPECT_EQ(1999, info.nMax);
     EXPECT_EQ(UINT(ClientSize(window).cx), info.nPage);
     EXPECT_EQ(0, info.nPos);

@@ -21,9 +21,7 @@ bool HasBar(HWND window, LONG_PTR bar)
 
 int BarPosition(HWND window, int bar)
 {
-    SCROLLINFO info = {sizeof info, SIF_POS};
-    GetScrollInfo(window, bar, &info);
-    return info.nPos;
+    return BarInfo(window, bar).nPos;
 }
 
 void Scroll(HWND window, UINT message, int request)
@@ -220,8 +218,7 @@ TEST_F(ViewerScroll, EnlargingUntilThePictureFitsHidesTheBarsAndShrinkingShowsTh
     EXPECT_TRUE(HasBar(window, WS_VSCROLL));
     EXPECT_EQ(0, image->scrollX);
     EXPECT_EQ(0, BarPosition(window, SB_HORZ));
-    SCROLLINFO info = {sizeof info, SIF_ALL};
-    GetScrollInfo(window, SB_VERT, &info);
+    SCROLLINFO info = BarInfo(window, SB_VERT);
     EXPECT_EQ(399, info.nMax);
     EXPECT_EQ(UINT(ClientSize(window).cy), info.nPage);
 
@@ -261,8 +258,7 @@ TEST_F(ViewerScroll, MaximisingAndRestoringKeepTheOffsetsWithinTheLargestOnes)
     EXPECT_TRUE(HasBar(window, WS_VSCROLL));
     EXPECT_LE(image->scrollX, MaxScrollX(image, window));
     EXPECT_LE(image->scrollY, MaxScrollY(image, window));
-    SCROLLINFO info = {sizeof info, SIF_ALL};
-    GetScrollInfo(window, SB_HORZ, &info);
+    SCROLLINFO info = BarInfo(window, SB_HORZ);
     EXPECT_EQ(UINT(ClientSize(window).cx), info.nPage);
 }
 

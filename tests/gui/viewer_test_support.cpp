@@ -53,6 +53,15 @@ void PumpMessages()
     }
 }
 
+SCROLLINFO BarInfo(HWND window, int bar)
+{
+    SCROLLINFO info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_ALL;
+    GetScrollInfo(window, bar, &info);
+    return info;
+}
+
 uint32_t WindowColour()
 {
     const COLORREF c = GetSysColor(COLOR_WINDOW);

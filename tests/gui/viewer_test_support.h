@@ -26,6 +26,9 @@ uint32_t PixelAt(const DecodedImage& picture, uint32_t x, uint32_t y);
 // Handles the messages waiting for this thread.
 void PumpMessages();
 
+// Everything GetScrollInfo tells of one of the window's bars.
+SCROLLINFO BarInfo(HWND window, int bar);
+
 // The screen colour of the window colour, 0xRRGGBB.
 uint32_t WindowColour();
 
