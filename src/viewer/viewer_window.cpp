@@ -171,10 +171,15 @@ LRESULT OnPaint(HWND window, WPARAM, LPARAM)
 
 LRESULT OnDropFiles(HWND window, WPARAM wParam, LPARAM)
 {
+    // Only the first file counts; a path too long for the buffer would be
+    // cut to the name of another file, so it is ignored.
     HDROP drop = reinterpret_cast<HDROP>(wParam);
     wchar_t path[MAX_PATH] = {};
-    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) > 0 && DragQueryFileW(drop, 0, path, MAX_PATH) > 0)
-        DropOnViewer(window, path);
+    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
+        const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+        if (length > 0 && length < MAX_PATH && DragQueryFileW(drop, 0, path, MAX_PATH) == length)
+            DropOnViewer(window, path);
+    }
     DragFinish(drop);
     return 0;
 }

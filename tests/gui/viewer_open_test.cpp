@@ -197,6 +197,12 @@ TEST_F(ViewerDrop, ArchivesAndFilesThatAreNoPicturesChangeNothing)
     Drop(window, {dir.Write(L"a.zip", BuildZip(members))});
     Drop(window, {dir.Write(L"a.txt", std::vector<uint8_t>(64, 'x'))});
     Drop(window, {dir.Path(L"missing.tga")});
+    // Cut to 259 units this would name a picture that exists.
+    const std::wstring stem = dir.Path(L"") + L"\\";
+    const std::wstring cut = stem + std::wstring(255 - stem.size(), L'p') + L".tga";
+    ASSERT_EQ(259u, cut.size());
+    dir.Write(cut.substr(stem.size()), TgaFile(10, 10, [](uint32_t, uint32_t) { return 0xFFFFFFu; }));
+    Drop(window, {cut + L"xx"});
     Drop(window, {});
     EXPECT_EQ(live, LiveAllocations());
     const DecodedImage& picture = ViewerOf(window)->picture;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "gui/viewer_test_support.h"
 #include "support/fixtures.h"
@@ -132,6 +133,69 @@ TEST_F(ViewerSave, CancellingWritesNothing)
     ASSERT_TRUE(answer.Answered());
     EXPECT_EQ(std::wstring(L""), answer.Proposed());
     EXPECT_TRUE(IsWindow(window));
+}
+
+// A visible dialog-class window of this process other than except, waited
+// for up to timeoutMs.
+HWND WaitForOtherDialog(HWND except, DWORD timeoutMs)
+{
+    struct Search {
+        HWND except;
+        HWND found;
+    } search = {except, nullptr};
+    for (DWORD waited = 0; waited < timeoutMs && !search.found; waited += 20) {
+        EnumWindows(
+            [](HWND window, LPARAM data) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(data);
+                DWORD process = 0;
+                GetWindowThreadProcessId(window, &process);
+                if (window != s->except && process == GetCurrentProcessId() && IsWindowVisible(window) &&
+                    WindowClassName(window) == L"#32770") {
+                    s->found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (!search.found)
+            Sleep(20);
+    }
+    return search.found;
+}
+
+TEST_F(ViewerSave, AChosenFileThatCannotBeCreatedShowsTheBoxWithThePathAsCaption)
+{
+    // The chosen file exists and is held open without sharing: the dialog
+    // asks whether to replace it, and the writer then cannot create it.
+    TempDir dir;
+    const std::wstring path = dir.Write(L"held.bmp", std::vector<uint8_t>(10, 1));
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    HWND window = Open(MakeViewerImage(120, 30, Pattern), 0);
+    MessageBoxSeen seen;
+    bool answered = false;
+    bool replaced = false;
+    std::thread driver([&] {
+        FileDialogAnswer answer(path, 10000);
+        answered = answer.Answered();
+        if (HWND prompt = WaitForOtherDialog(answer.Dialog(), 10000)) {
+            PostMessageW(prompt, WM_COMMAND, IDYES, 0);
+            replaced = true;
+        }
+        for (int i = 0; i < 200 && IsWindow(answer.Dialog()); ++i)
+            Sleep(20);
+        seen = CloseMessageBox(GetCurrentProcessId(), 10000);
+    });
+    SendMessageW(window, WM_KEYDOWN, 'S', 0);
+    driver.join();
+    CloseHandle(held);
+    ASSERT_TRUE(answered);
+    EXPECT_TRUE(replaced);
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(path, seen.caption);
+    EXPECT_NE(std::wstring::npos, seen.text.find(L"保存出来ませんでした."));
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_EQ(10u, ReadWholeFile(path).size());
 }
 
 TEST_F(ViewerSave, AFileThatCannotBeWrittenShowsTheBoxWithThePathAsCaption)

@@ -332,6 +332,7 @@ FileDialogAnswer::FileDialogAnswer(std::wstring answer, DWORD timeoutMs)
           HWND dialog = WaitForWindow(GetCurrentProcessId(), L"#32770", timeoutMs);
           if (!dialog)
               return;
+          dialog_ = dialog;
           HWND edit = nullptr;
           // The dialog fills its controls after it is shown.
           for (int i = 0; i < 100 && !edit; ++i) {

@@ -99,9 +99,12 @@ public:
     // Waits for the thread; true when a dialog was found and answered.
     bool Answered();
     const std::wstring& Proposed() const { return proposed_; }
+    // The dialog that was answered (it may be gone since).
+    HWND Dialog() const { return dialog_; }
 
 private:
     std::thread thread_;
+    HWND dialog_ = nullptr;
     std::wstring proposed_;
     bool answered_ = false;
     bool joined_ = false;
