@@ -217,8 +217,7 @@ struct LhWindow {
     size_t size = 0;
 };
 
-// The bytes at which a match no longer fits in dst, and from which the
-// window can no longer load eight bytes at once.
+// The longest match, and the window's widest load.
 constexpr uint32_t kLhMaxMatch = 256;
 constexpr size_t kLhWideLoad = 8;
 
@@ -378,21 +377,25 @@ struct LhLoop {
     uint32_t produced = 0;
 };
 
-// The fast path: decodes symbols while the block lasts, a whole match fits in
-// dst and the window can load eight bytes. Returns false for a bad code.
+// The fast path: decodes symbols while the block lasts and a whole match
+// fits in dst. The window loads eight bytes at once until the last eight of
+// the data, then a byte at a time. Returns false for a bad code.
 bool DecodeWide(const LzhTables* t, LhLoop* s, uint8_t* dst, uint32_t outCount, uint32_t np)
 {
-    if (outCount < kLhMaxMatch || s->w.size < kLhWideLoad)
+    if (outCount < kLhMaxMatch)
         return true;
     const uint32_t lastOut = outCount - kLhMaxMatch;
-    const size_t lastIn = s->w.size - kLhWideLoad;
+    const size_t wideEnd = s->w.size >= kLhWideLoad ? s->w.size - kLhWideLoad + 1 : 0;
     LhWindow w = s->w;
     uint32_t produced = s->produced;
     uint64_t symbolsLeft = s->symbolsLeft;
     bool good = true;
-    while (symbolsLeft != 0 && produced <= lastOut && w.next <= lastIn) {
+    while (symbolsLeft != 0 && produced <= lastOut) {
         symbolsLeft--;
-        RefillWide(&w);
+        if (w.next < wideEnd)
+            RefillWide(&w);
+        else
+            RefillNarrow(&w);
         int c = TakeSymbol(t, &w, t->cTable, kLhCTableBits, t->cLen, kLhCharCount);
         if (c < 256) {
             if (c < 0) {
@@ -417,8 +420,8 @@ bool DecodeWide(const LzhTables* t, LhLoop* s, uint8_t* dst, uint32_t outCount, 
     return good;
 }
 
-// The slow path: one symbol near the end of the data or of dst, read a byte
-// at a time and copied no further than outCount. Returns false for a bad code.
+// The slow path: one symbol within the last match of dst, read a byte at a
+// time and copied no further than outCount. Returns false for a bad code.
 bool DecodeNarrow(const LzhTables* t, LhLoop* s, uint8_t* dst, uint32_t outCount, uint32_t np)
 {
     s->symbolsLeft--;
@@ -473,7 +476,7 @@ uint32_t DecodeLh(LzhTables* tables, const uint8_t* data, size_t dataSize, uint8
             WindowAt(&s.w, data, size, ReaderPosition(bits, first));
         }
 
-        // Symbols in bulk while nothing is near an end, then one with care.
+        // Symbols in bulk while a whole match fits, then one with care.
         if (!DecodeWide(tables, &s, dst, outCount, np))
             return 0;
         if (s.produced < outCount && s.symbolsLeft != 0 && !DecodeNarrow(tables, &s, dst, outCount, np))
