@@ -200,7 +200,6 @@ int ReadCLen(LzhTables* tables, BitReader* bits)
     return MakeLhTable(tables, kLhCharCount, tables->cLen, kLhCTableBits, tables->cTable);
 }
 
-
 namespace {
 
 // The main loop reads the stream through a 64-bit window instead of the
