@@ -1,5 +1,6 @@
 #include "archive/lzh_decode.h"
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -70,6 +71,89 @@ TEST(LzhDecode, OutputCountEndsTheStreamAndCutStreamsStayInside)
         EXPECT_TRUE(n == 0 || n == e.uncompressedSize) << cut;
     }
     CloseArchive(&reader);
+}
+
+// Every compressed member of the committed archives: its bytes, method and size.
+struct LhMember {
+    std::vector<uint8_t> data;
+    uint32_t method;
+    uint32_t size;
+};
+
+std::vector<LhMember> CommittedMembers()
+{
+    std::vector<LhMember> members;
+    for (const char* name : {"lzh/lh5.lzh", "lzh/lh6.lzh", "lzh/lh7.lzh"}) {
+        std::vector<uint8_t> bytes;
+        if (!ReadTestData(name, &bytes))
+            continue;
+        ArchiveReader reader;
+        reader.file = FileOpenMemory(bytes.data(), bytes.size());
+        if (ReadLzhDirectory(&reader, reader.file, 0) == kLzhDirOk) {
+            for (uint32_t i = 0; i < reader.count; ++i) {
+                const ArchiveEntry& e = reader.entries[i];
+                if (e.method == '0' || e.method == 'd')
+                    continue;
+                const uint8_t* at = bytes.data() + e.dataPosition;
+                members.push_back({std::vector<uint8_t>(at, at + e.compressedSize), e.method, e.uncompressedSize});
+            }
+        }
+        CloseArchive(&reader);
+    }
+    return members;
+}
+
+TEST(LzhDecode, EveryOutputCountGivesAPrefixOfTheWhole)
+{
+    // Counts near the start, near the end and in between: the main loop
+    // changes from bulk decoding to careful decoding within the last match
+    // of the output, and must neither stop early nor write past the count.
+    std::vector<LhMember> members = CommittedMembers();
+    ASSERT_GE(members.size(), 7u);
+    std::unique_ptr<LzhTables> t(new LzhTables());
+    for (const LhMember& m : members) {
+        std::vector<uint8_t> whole(m.size);
+        ASSERT_EQ(m.size, DecodeLh(t.get(), m.data.data(), m.data.size(), whole.data(), m.size, m.method));
+        std::vector<uint32_t> counts;
+        for (uint32_t n = 1; n <= 300 && n <= m.size; ++n)
+            counts.push_back(n);
+        for (uint32_t n = m.size > 600 ? m.size - 600 : 1; n <= m.size; n += 3)
+            counts.push_back(n);
+        for (uint32_t n = 301; n < m.size; n += 997)
+            counts.push_back(n);
+        for (uint32_t n : counts) {
+            std::unique_ptr<uint8_t[]> out(new uint8_t[n]);
+            ASSERT_EQ(n, DecodeLh(t.get(), m.data.data(), m.data.size(), out.get(), n, m.method)) << n;
+            ASSERT_EQ(0, memcmp(whole.data(), out.get(), n)) << "count " << n << " of " << m.size;
+        }
+    }
+}
+
+TEST(LzhDecode, CutStreamsReadZeroBitsPastTheirEnd)
+{
+    // A stream cut anywhere decodes exactly as the same cut followed by
+    // zero bytes: past the end the reader yields zeros, and it never reads
+    // the bytes that follow the cut (the copy is exactly as long as the cut).
+    std::vector<LhMember> members = CommittedMembers();
+    ASSERT_FALSE(members.empty());
+    std::unique_ptr<LzhTables> t(new LzhTables());
+    for (const LhMember& m : members) {
+        size_t step = m.data.size() / 40 + 1;
+        for (size_t cut = 0; cut <= m.data.size(); cut += (cut + 16 < m.data.size() ? step : 1)) {
+            std::unique_ptr<uint8_t[]> exact(new uint8_t[cut]);
+            memcpy(exact.get(), m.data.data(), cut);
+            std::vector<uint8_t> padded(m.data.begin(), m.data.begin() + static_cast<std::ptrdiff_t>(cut));
+            padded.resize(cut + 64, 0);
+            std::vector<uint8_t> a(m.size, 0xCD);
+            std::vector<uint8_t> b(m.size, 0xCD);
+            uint32_t na = DecodeLh(t.get(), exact.get(), cut, a.data(), m.size, m.method);
+            uint32_t nb = DecodeLh(t.get(), padded.data(), padded.size(), b.data(), m.size, m.method);
+            ASSERT_EQ(nb, na) << cut;
+            if (na != 0) {
+                ASSERT_TRUE(a == b) << "cut " << cut << " of " << m.data.size();
+            }
+        }
+    }
 }
 
 TEST(LzhDecode, MatchesBeforeTheFirstByteCopyBlanks)
