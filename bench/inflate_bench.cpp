@@ -3,7 +3,6 @@
 // run also times zlib on the same stream and reports the speed ratio
 // (vs_zlib above 1 means faster than zlib).
 #include <cstring>
-#include <ctime>
 #include <map>
 #include <memory>
 #include <vector>
@@ -13,6 +12,7 @@
 
 #include "archive/inflate.h"
 #include "support/sample_data.h"
+#include "thread_time.h"
 
 namespace {
 
@@ -65,29 +65,6 @@ bool InflateOnce(const Sample& s, std::vector<uint8_t>& out)
     int r = Inflate(&state, s.stream.data(), out.data(), static_cast<uint32_t>(s.stream.size()),
                     static_cast<uint32_t>(s.data.size()));
     return r == 0 && state.outputCount == s.data.size();
-}
-
-// This thread's processor time in seconds: the machine may be shared.
-double ThreadSeconds()
-{
-    timespec t;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-// Processor seconds per decoding of f, over at least 0.2 s.
-template <typename F>
-double SecondsPerRun(F f)
-{
-    double start = ThreadSeconds();
-    int runs = 0;
-    double elapsed;
-    do {
-        f();
-        ++runs;
-        elapsed = ThreadSeconds() - start;
-    } while (elapsed < 0.2);
-    return elapsed / runs;
 }
 
 void BM_Inflate(benchmark::State& state)

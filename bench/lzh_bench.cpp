@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
@@ -26,6 +25,7 @@ extern "C" {
 #include "archive/lzh_directory.h"
 #include "support/mag_encoder.h"
 #include "support/sample_data.h"
+#include "thread_time.h"
 
 namespace {
 
@@ -156,29 +156,6 @@ bool LhasaOnce(const Member& m, std::vector<uint8_t>& out)
     }
     lha_decoder_free(d);
     return got == m.data.size();
-}
-
-// This thread's processor time in seconds: the machine may be shared.
-double ThreadSeconds()
-{
-    timespec t;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-// Processor seconds per decoding of f, over at least 0.2 s.
-template <typename F>
-double SecondsPerRun(F f)
-{
-    double start = ThreadSeconds();
-    int runs = 0;
-    double elapsed;
-    do {
-        f();
-        ++runs;
-        elapsed = ThreadSeconds() - start;
-    } while (elapsed < 0.2);
-    return elapsed / runs;
 }
 
 void BM_LzhDecode(benchmark::State& state)

@@ -16,11 +16,6 @@ uint32_t Pattern(uint32_t x, uint32_t y)
     return (x * 37 & 0xFF) << 16 | (y * 53 & 0xFF) << 8 | ((x + y) * 11 & 0xFF);
 }
 
-bool HasBar(HWND window, LONG_PTR bar)
-{
-    return (GetWindowLongPtrW(window, GWL_STYLE) & bar) != 0;
-}
-
 void Key(HWND window, UINT key)
 {
     SendMessageW(window, WM_KEYDOWN, key, 0);

@@ -14,11 +14,6 @@ uint32_t Grey(uint32_t x, uint32_t y)
     return ((x + y) & 0xFF) * 0x010101u;
 }
 
-bool HasBar(HWND window, LONG_PTR bar)
-{
-    return (GetWindowLongPtrW(window, GWL_STYLE) & bar) != 0;
-}
-
 int BarPosition(HWND window, int bar)
 {
     return BarInfo(window, bar).nPos;

@@ -53,6 +53,11 @@ void PumpMessages()
     }
 }
 
+bool HasBar(HWND window, LONG_PTR bar)
+{
+    return (GetWindowLongPtrW(window, GWL_STYLE) & bar) != 0;
+}
+
 SCROLLINFO BarInfo(HWND window, int bar)
 {
     SCROLLINFO info = {};

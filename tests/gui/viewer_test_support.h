@@ -26,6 +26,9 @@ uint32_t PixelAt(const DecodedImage& picture, uint32_t x, uint32_t y);
 // Handles the messages waiting for this thread.
 void PumpMessages();
 
+// True when the window's style has the scroll bar style bar.
+bool HasBar(HWND window, LONG_PTR bar);
+
 // Everything GetScrollInfo tells of one of the window's bars.
 SCROLLINFO BarInfo(HWND window, int bar);
 
