@@ -3,6 +3,8 @@
 # when they are missing.
 #   deps.sh run     what the run command needs (the Windows build and Wine)
 #   deps.sh test    everything: both builds, Wine, Xvfb, fuzzers, oracles
+#   deps.sh bench   the native Release build with Google Benchmark and the peers
+#   deps.sh fuzz    the native clang build with libFuzzer
 set -euo pipefail
 mode="${1:-test}"
 
@@ -11,8 +13,14 @@ common=(cmake ninja-build python3 locales g++-mingw-w64-x86-64-posix mingw-w64 b
 testing=(g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libpng-dev
          clang-14 libclang-rt-14-dev liblhasa-dev lhasa jlha-utils libz-mingw-w64-dev x11-apps imagemagick file)
 
-wanted=("${common[@]}")
-[ "$mode" = test ] && wanted+=("${testing[@]}")
+native=(cmake ninja-build python3 g++ pkg-config libpng-dev zlib1g-dev)
+case "$mode" in
+  run) wanted=("${common[@]}") ;;
+  test) wanted=("${common[@]}" "${testing[@]}") ;;
+  bench) wanted=("${native[@]}" googletest libgtest-dev libgmock-dev libbenchmark-dev liblhasa-dev jlha-utils) ;;
+  fuzz) wanted=("${native[@]}" clang-14 libclang-rt-14-dev) ;;
+  *) echo "usage: deps.sh run|test|bench|fuzz" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${wanted[@]}"; do

@@ -6,6 +6,8 @@
 # reproducer in build/fuzz/artifacts/.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
+bash "$here/scripts/deps.sh" fuzz
+mkdir -p "$here/build"
 seconds="${1:-60}"
 shift || true
 build="$here/build/fuzz"

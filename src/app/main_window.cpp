@@ -1,71 +1,143 @@
 #include "app/main_window.h"
 
 #include <commctrl.h>
-#include <gdiplus.h>
 #include <shlobj.h>
 
-#include "app/browser_state.h"
-#include "app/message_table.h"
-#include "app/messages.h"
+#include "app/browser_keys.h"
 #include "app/settings.h"
+#include "browser/change_queue.h"
+#include "browser/file_list.h"
+#include "browser/pane_window.h"
+#include "image/imaging_services_win.h"
 #include "image/shared_lock_win.h"
 #include "thumbs/folder_worker.h"
+#include "ui/browser_state.h"
+#include "ui/message_table.h"
+#include "ui/messages.h"
+#include "ui/owners.h"
 
 namespace {
 
-ULONG_PTR gdiplusToken = 0;
-
-// True while the folder worker thread exists and has not ended.
-bool WorkerRunning()
-{
-    DWORD code = 0;
-    return Browser.workerThread && GetExitCodeThread(Browser.workerThread, &code) && code == STILL_ACTIVE;
-}
-
 // Starts the services; results are not examined.
-LRESULT OnCreate(HWND window, WPARAM, LPARAM)
+LRESULT OnCreate(BrowserState* state, HWND window, WPARAM, LPARAM)
 {
-    Browser.mainWindow = window;
+    if (!state)
+        return -1;
+    AttachRecord(window, state);
+    state->mainWindow = window;
 
     // Common controls, the shared lock, the imaging library.
     InitCommonControls();
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_COOL_CLASSES};
     InitCommonControlsEx(&controls);
     InitSharedLock();
-    Gdiplus::GdiplusStartupInput input;
-    Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);
+    StartImagingServices();
 
     // The worker and the event by which it says that its queue exists.
-    Browser.workerReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    Browser.workerThread = CreateThread(nullptr, 0, FolderWorkerThread, &Browser, 0, &Browser.workerThreadId);
-    if (Browser.workerThread)
-        SetThreadPriority(Browser.workerThread, THREAD_PRIORITY_BELOW_NORMAL);
+    state->workerReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    state->workerThread = CreateThread(nullptr, 0, FolderWorkerThread, state, 0, &state->workerThreadId);
+    if (state->workerThread)
+        SetThreadPriority(state->workerThread, THREAD_PRIORITY_BELOW_NORMAL);
     return 0;
 }
 
-// Stops the services in order and ends the message loop.
-LRESULT OnDestroy(HWND, WPARAM, LPARAM)
+// Stops the services in order and ends the message loop. No picture is
+// loaded after the imaging library stops, also not for a message that is
+// still queued for a viewer window.
+LRESULT OnDestroy(BrowserState* state, HWND window, WPARAM, LPARAM)
 {
-    if (Browser.workerReady) {
-        CloseHandle(Browser.workerReady);
-        Browser.workerReady = nullptr;
+    if (!state)
+        return 0;
+    if (state->workerReady) {
+        CloseHandle(state->workerReady);
+        state->workerReady = nullptr;
     }
-    Gdiplus::GdiplusShutdown(gdiplusToken);
-    gdiplusToken = 0;
+    TearDownFileList(state);
+    StopImagingServices();
     WriteSettings();
     DeleteSharedLock();
+    DetachRecord(window);
     PostQuitMessage(0);
+    return 0;
+}
+
+// While the frame is dragged the list is not arranged at every step.
+LRESULT OnSize(BrowserState* state, HWND, WPARAM, LPARAM)
+{
+    if (!state)
+        return 0;
+    if ((state->flags & SizingInProgress) && state->right.control) {
+        const LONG_PTR style = GetWindowLongPtrW(state->right.control, GWL_STYLE);
+        if (style & LVS_AUTOARRANGE)
+            SetWindowLongPtrW(state->right.control, GWL_STYLE, style & ~LONG_PTR(LVS_AUTOARRANGE));
+    }
+    if (state->flags & SizingInProgress)
+        state->flags |= ArrangeSuspended;
+    LayoutMainWindow(state);
+    return 0;
+}
+
+LRESULT OnEnterSizeMove(BrowserState* state, HWND, WPARAM, LPARAM)
+{
+    if (state) {
+        state->flags |= SizingInProgress;
+        state->flags &= ~ArrangeSuspended;
+    }
+    return 0;
+}
+
+// The list is arranged once, at the end of the drag.
+LRESULT OnExitSizeMove(BrowserState* state, HWND window, WPARAM, LPARAM)
+{
+    if (!state)
+        return 0;
+    state->flags &= ~SizingInProgress;
+    if (!(state->flags & ArrangeSuspended))
+        return 0;
+    if (state->right.control) {
+        const LONG_PTR style = GetWindowLongPtrW(state->right.control, GWL_STYLE);
+        SetWindowLongPtrW(state->right.control, GWL_STYLE, style | LVS_AUTOARRANGE);
+    }
+    LayoutMainWindow(state);
+    InvalidateRect(window, nullptr, TRUE);
+    return 0;
+}
+
+// The focus goes back to the tree or the list, whichever had it when
+// another application was activated.
+LRESULT OnActivate(BrowserState* state, HWND, WPARAM wParam, LPARAM)
+{
+    if (!state)
+        return 0;
+    const WORD how = LOWORD(wParam);
+    if (how == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        state->flags &= ~(TreeHadFocus | ListHadFocus);
+        if (focus && focus == state->left.control)
+            state->flags |= TreeHadFocus;
+        else if (focus && focus == state->right.control)
+            state->flags |= ListHadFocus;
+    } else if (how == WA_ACTIVE) {
+        const uint32_t had = state->flags & (TreeHadFocus | ListHadFocus);
+        if (had == TreeHadFocus && state->left.control)
+            SetFocus(state->left.control);
+        else if (had == ListHadFocus && state->right.control)
+            SetFocus(state->right.control);
+        state->flags &= ~(TreeHadFocus | ListHadFocus);
+    }
     return 0;
 }
 
 // Withdraws the change registrations and asks the worker to stop; the
 // window stays until the worker says it has ended.
-LRESULT OnClose(HWND window, WPARAM, LPARAM)
+LRESULT OnClose(BrowserState* state, HWND window, WPARAM, LPARAM)
 {
+    if (!state)
+        return 0;
     for (int which = 0; which < 2; ++which) {
-        if (Browser.changeRegistration[which] != NoChangeRegistration) {
-            SHChangeNotifyDeregister(Browser.changeRegistration[which]);
-            Browser.changeRegistration[which] = NoChangeRegistration;
+        if (state->changeRegistration[which] != NoChangeRegistration) {
+            SHChangeNotifyDeregister(state->changeRegistration[which]);
+            state->changeRegistration[which] = NoChangeRegistration;
         }
         SharedLockHolder lock;  // the worker reads the change count under it
         FreeChanges();
@@ -78,7 +150,7 @@ LRESULT OnClose(HWND window, WPARAM, LPARAM)
 }
 
 // A second instance's path: take it, then show it.
-LRESULT OnCopyData(HWND window, WPARAM, LPARAM lParam)
+LRESULT OnCopyData(BrowserState*, HWND window, WPARAM, LPARAM lParam)
 {
     const COPYDATASTRUCT* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
     if (data && data->lpData)
@@ -89,29 +161,101 @@ LRESULT OnCopyData(HWND window, WPARAM, LPARAM lParam)
     return 0;
 }
 
-// The worker's control messages: its exit lets the window go.
-LRESULT OnControl(HWND window, WPARAM, LPARAM lParam)
+LRESULT OnKeyDown(BrowserState*, HWND window, WPARAM wParam, LPARAM)
+{
+    if (wParam == VK_F5)
+        SendMessageW(window, MSG_CONTROL, wParam, CONTROL_KEY);
+    return 0;
+}
+
+// The worker's exit lets the window go; keys of the browser are carried out.
+LRESULT OnControl(BrowserState* state, HWND window, WPARAM wParam, LPARAM lParam)
 {
     if (lParam == CONTROL_WORKER_EXITED) {
         ReplyMessage(0);
         DestroyWindow(window);
+    } else if (lParam == CONTROL_KEY && state) {
+        HandleBrowserKey(state, static_cast<UINT>(wParam));
     }
     return 0;
 }
 
-LRESULT OnOpenPending(HWND, WPARAM, LPARAM)
+LRESULT OnOpenPending(BrowserState*, HWND, WPARAM, LPARAM)
 {
     OpenPendingPath();
     return 0;
 }
 
-const MessageHandler MainHandlers[] = {
+// Tells the worker to go on: from the first visible item after the user
+// has scrolled (mode 1), else with the next item without a thumbnail
+// (mode 0). Each retry reads the index again.
+void PostNextFromVisible(BrowserState* state)
+{
+    for (;;) {
+        const int32_t first = state->firstVisibleIndex;
+        const bool fromVisible = first != -1;
+        if (PostThreadMessageW(state->workerThreadId, WT_NEXT, fromVisible ? WPARAM(first) : 0, fromVisible ? 1 : 0)) {
+            if (fromVisible)
+                state->firstVisibleIndex = -1;
+            return;
+        }
+        if (!WorkerRunning())
+            return;
+        Sleep(10);
+    }
+}
+
+LRESULT OnThumbnailReady(BrowserState* state, HWND, WPARAM, LPARAM)
+{
+    if (state)
+        PostNextFromVisible(state);
+    return 0;
+}
+
+// A folder's listing arrives: the list shows the tree item from now on.
+LRESULT OnFolderListed(BrowserState* state, HWND, WPARAM, LPARAM lParam)
+{
+    if (state)
+        state->selectedTreeItem = reinterpret_cast<HTREEITEM>(lParam);
+    return 0;
+}
+
+LRESULT OnRestart(BrowserState* state, HWND, WPARAM, LPARAM)
+{
+    if (!state)
+        return 0;
+    PostToWorker(WT_NEXT, 0, 0);
+    state->firstVisibleIndex = -1;
+    return 0;
+}
+
+// Between two files the worker lets the queued changes through, then goes on.
+LRESULT OnChangesPending(BrowserState* state, HWND, WPARAM wParam, LPARAM)
+{
+    if (!state)
+        return 0;
+    ApplyChanges(reinterpret_cast<WorkerSaveArea*>(wParam));
+    PostToWorker(WT_NEXT, wParam, 2);
+    state->firstVisibleIndex = -1;
+    return 0;
+}
+
+const MessageRow<BrowserState> MainHandlers[] = {
     {WM_CREATE, OnCreate},
     {WM_DESTROY, OnDestroy},
+    {WM_SIZE, OnSize},
+    {WM_ENTERSIZEMOVE, OnEnterSizeMove},
+    {WM_EXITSIZEMOVE, OnExitSizeMove},
+    {WM_ACTIVATE, OnActivate},
     {WM_CLOSE, OnClose},
     {WM_COPYDATA, OnCopyData},
+    {WM_KEYDOWN, OnKeyDown},
     {MSG_CONTROL, OnControl},
     {MSG_OPEN_PENDING, OnOpenPending},
+    {MSG_THUMBNAIL_READY, OnThumbnailReady},
+    {MSG_FOLDER_LISTED, OnFolderListed},
+    {MSG_RESTART, OnRestart},
+    {MSG_CHANGES_PENDING, OnChangesPending},
 };
 
 }  // namespace
@@ -121,47 +265,20 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DispatchMessageTable(MainHandlers, window, message, wParam, lParam);
 }
 
-bool PostToWorker(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    while (!PostThreadMessageW(Browser.workerThreadId, message, wParam, lParam)) {
-        if (!WorkerRunning())
-            return false;
-        Sleep(10);
-    }
-    return true;
-}
-
-void FreeChanges()
-{
-    if (Browser.changeCount == 0)
-        return;
-    ChangeRecord* records = static_cast<ChangeRecord*>(GlobalLock(Browser.changeQueue));
-    if (records) {
-        for (DWORD i = 0; i < Browser.changeCount; ++i) {
-            ILFree(records[i].first);
-            ILFree(records[i].second);
-        }
-        GlobalUnlock(Browser.changeQueue);
-    }
-    GlobalFree(Browser.changeQueue);
-    Browser.changeQueue = nullptr;
-    Browser.changeCount = 0;
-}
-
 void OpenPendingPath()
 {
     // A path that names nothing, or whose folder the shell cannot parse,
     // is dropped.
     if (PendingPath[0] == L'\0')
         return;
-    LPITEMIDLIST folder = FolderOfPath(PendingPath, nullptr);
+    ItemIdListOwner folder(FolderOfPath(PendingPath, nullptr));
     if (!folder) {
         ClearPendingPath();
         return;
     }
 
     // The folder is shown by selecting it in the folder tree; while the
-    // main window has no tree, there is no item for it and the path ends here.
+    // tree does not browse the shell, there is no item for it and the path
+    // ends here.
     ClearPendingPath();
-    CoTaskMemFree(folder);
 }

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/browser_state.h"
+#include "ui/browser_state.h"
 
 namespace {
 

@@ -5,10 +5,11 @@
 
 #include <cstring>
 
-#include "app/browser_state.h"
+#include "ui/browser_state.h"
 #include "app/main_window.h"
-#include "app/messages.h"
+#include "ui/messages.h"
 #include "arcwin/archive_window.h"
+#include "browser/change_queue.h"
 #include "browser/pane_window.h"
 #include "dialogs/crash_report.h"
 #include "viewer/viewer_window.h"
@@ -33,7 +34,7 @@ struct ClassRecord {
 
 const ClassRecord ZizeClasses[] = {
     {MainWindowClass, MainWindowProc, 0, true, true, COLOR_WINDOW, true},
-    {L"ZaraZaduz", PaneWindowProc, CS_HREDRAW | CS_VREDRAW, false, false, COLOR_BTNFACE, false},
+    {PaneWindowClass, PaneWindowProc, CS_HREDRAW | CS_VREDRAW, false, false, COLOR_BTNFACE, false},
     {L"RezaDiz", ViewerWindowProc, 0, true, true, COLOR_WINDOW, false},
     {L"ZuzeDod", ArchiveWindowProc, CS_HREDRAW | CS_VREDRAW, false, false, COLOR_WINDOW, false},
 };
@@ -127,7 +128,7 @@ HWND CreateZizeWindow(const Settings& settings)
     AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, TRUE);
     return CreateWindowExW(0, MainWindowClass, L"Zize", MainWindowStyle, x, y,
                            outer.right - outer.left, outer.bottom - outer.top,
-                           nullptr, nullptr, Browser.instance, nullptr);
+                           nullptr, nullptr, Browser.instance, &Browser);
 }
 
 int RunMessageLoop()
@@ -190,6 +191,7 @@ int RunZize(HINSTANCE instance)
     SetBrowserColourValue(settings.colour);
     HWND window = CreateZizeWindow(settings);
     if (window) {
+        CreateMainChildren(&Browser, settings.splitPosition);
         ShowWindow(window, SW_SHOWNORMAL);
         UpdateWindow(window);
     }

@@ -5,11 +5,3 @@ LRESULT CALLBACK ArchiveWindowProc(HWND window, UINT message, WPARAM wParam, LPA
 {
     return DefWindowProcW(window, message, wParam, lParam);
 }
-
-// Until the archive window lists members, an archive opens no window; the
-// handle it was given is closed so that nothing stays open.
-HWND CreateArchiveWindow(const wchar_t*, FileHandle file, FileKind)
-{
-    FileClose(file);
-    return nullptr;
-}

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "image/imaging_services_win.h"
 #include "image/shared_lock_win.h"
 
 using namespace Gdiplus::DllExports;
@@ -139,6 +140,8 @@ int LoadLibraryThumbnail(MemoryBlock block, ThumbnailBlock* thumb, ImageInfo* in
 
 int LoadImageFile(const wchar_t* name, FileHandle file, DecodedImage* image, int withAlpha)
 {
+    if (!ImagingAvailable())
+        return -1;
     int64_t size = FileSize(file);
     if (size < 0)
         return -1;
@@ -152,6 +155,10 @@ int LoadImageBlock(const wchar_t* name, MemoryBlock block, DecodedImage* image, 
 {
     if (!block)
         return -1;
+    if (!ImagingAvailable()) {
+        MemoryBlockFree(block);
+        return -1;
+    }
     FileKind kind = ClassifyBlock(name, block);
     if (kind <= KindTiff)
         return LoadLibraryImage(block, image, withAlpha);
@@ -164,6 +171,8 @@ int LoadImageBlock(const wchar_t* name, MemoryBlock block, DecodedImage* image, 
 int LoadImageThumbnail(const wchar_t* name, FileHandle file, ThumbnailBlock* thumb, ImageInfo* info,
                        uint32_t fileSize)
 {
+    if (!ImagingAvailable())
+        return -1;
     FileKind kind = KindNone;
     MemoryBlock block = ReadThumbnailImage(name, file, fileSize, &kind);
     if (!block)

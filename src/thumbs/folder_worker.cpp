@@ -1,7 +1,7 @@
 #include "thumbs/folder_worker.h"
 
-#include "app/browser_state.h"
-#include "app/messages.h"
+#include "ui/browser_state.h"
+#include "ui/messages.h"
 
 // Makes its message queue, signals the worker-ready event, then takes
 // messages until WT_QUIT, which it answers with CONTROL_WORKER_EXITED.

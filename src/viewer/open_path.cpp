@@ -4,8 +4,7 @@
 
 #include <cstring>
 
-#include "app/browser_state.h"
-#include "arcwin/archive_window.h"
+#include "ui/browser_access.h"
 #include "image/classify.h"
 #include "image/dib.h"
 #include "image/load_image_win.h"
@@ -68,7 +67,7 @@ ViewerImage* LoadViewerImage(const wchar_t* path, FileHandle file)
         return nullptr;
 
     // Without the fill option the loader gives the 24-bit form directly.
-    if (!(Browser.flags & FillBackground)) {
+    if (!BrowserOption(FillBackground)) {
         if (LoadImageFile(path, file, &image->picture, 0) != 0) {
             FreeViewerImage(image);
             return nullptr;
@@ -93,10 +92,18 @@ ViewerImage* LoadViewerImage(const wchar_t* path, FileHandle file)
         return nullptr;
     }
     image->picture = DecodedImage{withAlpha.width, withAlpha.height, withAlpha.bitsPerPixel, pixels};
-    ComposeOverFill(&image->picture, &withAlpha, Browser.colour[ColourBlue], Browser.colour[ColourGreen],
-                    Browser.colour[ColourRed]);
+    const FillColour fill = BrowserFillColour();
+    ComposeOverFill(&image->picture, &withAlpha, fill.blue, fill.green, fill.red);
     ReleaseDecodedImage(&withAlpha);
     return image;
+}
+
+// Until the archive window lists members, an archive opens no window; the
+// handle it was given is closed so that nothing stays open.
+HWND CreateArchiveWindow(const wchar_t*, FileHandle file, FileKind)
+{
+    FileClose(file);
+    return nullptr;
 }
 
 int OpenPath(const wchar_t* path)
@@ -126,7 +133,7 @@ HWND CreateViewerWindow(const wchar_t* title, ViewerImage* image)
     image->scrollX = 0;
     image->scrollY = 0;
     image->dragging = 0;
-    image->fitMode = (Browser.flags & FitToWindow) ? 1 : 0;
+    image->fitMode = BrowserOption(FitToWindow) ? 1 : 0;
     image->createdAt = timeGetTime();
 
     ViewerPlacement placement = {};
@@ -138,7 +145,7 @@ HWND CreateViewerWindow(const wchar_t* title, ViewerImage* image)
 
     // The creation handler takes the record only when it succeeds; when
     // creation fails the record is still ours to free.
-    HINSTANCE instance = Browser.instance ? Browser.instance : GetModuleHandleW(nullptr);
+    HINSTANCE instance = ProgramInstance();
     HWND window = CreateWindowExW(0, ViewerWindowClass, title, ViewerWindowStyle, x, y, placement.width,
                                   placement.height, nullptr, nullptr, instance, image);
     if (!window) {

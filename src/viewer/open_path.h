@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "image/classify.h"
 #include "image/decoded_image.h"
 #include "platform/file.h"
 #include "viewer/viewer_image.h"
@@ -14,6 +15,10 @@
 // classified, 0 otherwise (also when the picture cannot be decoded: then no
 // window opens and nothing is shown).
 int OpenPath(const wchar_t* path);
+
+// Creates the archive window ("ZuzeDod") for the open archive file of the
+// given kind; the window takes the handle. Returns the window, or nullptr.
+HWND CreateArchiveWindow(const wchar_t* path, FileHandle file, FileKind kind);
 
 // Loads the open file into a new ViewerImage in the 24-bit form; with the
 // fill option the picture is loaded with alpha and composed over the fill

@@ -2,7 +2,8 @@
 
 #include <commdlg.h>
 
-#include "app/browser_state.h"
+#include "ui/browser_access.h"
+#include "ui/owners.h"
 #include "image/bmp.h"
 #include "image/classify.h"
 #include "image/dib.h"
@@ -65,9 +66,8 @@ void FitWindowToPicture(HWND window, ViewerImage* image)
 
 void Flip(HWND window, ViewerImage* image, int mode)
 {
-    HDC dc = GetDC(window);
-    FlipAndRefresh(&image->picture, dc, image->bitmap, mode);
-    ReleaseDC(window, dc);
+    WindowDc dc(window);
+    FlipAndRefresh(&image->picture, dc.get(), image->bitmap, mode);
     InvalidateRect(window, nullptr, FALSE);
 }
 
@@ -118,8 +118,8 @@ void CarryOut(HWND window, ViewerImage* image, int command)
             FitWindowToPicture(window, image);
         break;
     case CommandFocusFileList:
-        if (Browser.right.control)
-            SetFocus(Browser.right.control);
+        if (HWND list = FileListWindow())
+            SetFocus(list);
         break;
     case CommandFocusViewerBelow:
         if (HWND below = FindWindowExW(nullptr, window, ViewerWindowClass, nullptr))
@@ -205,29 +205,26 @@ bool DropOnViewer(HWND window, const wchar_t* path)
     // Composed over the overlap, at the top-left corners; size and title stay.
     BlendOver(&image->picture, &dropped);
     ReleaseDecodedImage(&dropped);
-    HDC dc = GetDC(window);
-    FlipAndRefresh(&image->picture, dc, image->bitmap, 0);
-    ReleaseDC(window, dc);
+    WindowDc dc(window);
+    FlipAndRefresh(&image->picture, dc.get(), image->bitmap, 0);
     InvalidateRect(window, nullptr, FALSE);
     return true;
 }
 
-LRESULT OnViewerContextMenu(HWND window, WPARAM, LPARAM lParam)
+LRESULT OnViewerContextMenu(ViewerImage* image, HWND window, WPARAM, LPARAM lParam)
 {
-    ViewerImage* image = ViewerOf(window);
     if (!image)
         return 0;
-    HMENU menu = BuildViewerMenu(image->fitMode);
+    MenuOwner menu(BuildViewerMenu(image->fitMode));
     if (!menu)
         return 0;
     const int x = LOWORD(lParam);
     const int y = HIWORD(lParam);
-    TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_LEFTBUTTON, x, y, 0, window, nullptr);
-    DestroyMenu(menu);
+    TrackPopupMenu(menu.get(), TPM_LEFTALIGN | TPM_LEFTBUTTON, x, y, 0, window, nullptr);
     return 0;
 }
 
-LRESULT OnViewerKeyDown(HWND window, WPARAM wParam, LPARAM)
+LRESULT OnViewerKeyDown(ViewerImage*, HWND window, WPARAM wParam, LPARAM)
 {
     for (const KeyCommand& entry : ViewerKeys)
         if (entry.key == wParam) {
@@ -237,9 +234,8 @@ LRESULT OnViewerKeyDown(HWND window, WPARAM wParam, LPARAM)
     return 0;
 }
 
-LRESULT OnViewerCommand(HWND window, WPARAM wParam, LPARAM)
+LRESULT OnViewerCommand(ViewerImage* image, HWND window, WPARAM wParam, LPARAM)
 {
-    ViewerImage* image = ViewerOf(window);
     if (image && wParam >= CommandFitToDisplay && wParam <= CommandClose)
         CarryOut(window, image, static_cast<int>(wParam));
     return 0;

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
-LRESULT OnViewerContextMenu(HWND window, WPARAM wParam, LPARAM lParam);
-LRESULT OnViewerKeyDown(HWND window, WPARAM wParam, LPARAM lParam);
-LRESULT OnViewerCommand(HWND window, WPARAM wParam, LPARAM lParam);
+#include "viewer/viewer_image.h"
+
+LRESULT OnViewerContextMenu(ViewerImage* image, HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnViewerKeyDown(ViewerImage* image, HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnViewerCommand(ViewerImage* image, HWND window, WPARAM wParam, LPARAM lParam);

@@ -205,41 +205,39 @@ void ScrollViewer(ViewerImage* image, HWND window, int bar, int request)
     InvalidateRect(window, nullptr, FALSE);
 }
 
-LRESULT OnViewerHScroll(HWND window, WPARAM wParam, LPARAM)
+LRESULT OnViewerHScroll(ViewerImage* image, HWND window, WPARAM wParam, LPARAM)
 {
-    if (ViewerImage* image = ViewerOf(window))
+    if (image)
         ScrollViewer(image, window, SB_HORZ, LOWORD(wParam));
     return 0;
 }
 
-LRESULT OnViewerVScroll(HWND window, WPARAM wParam, LPARAM)
+LRESULT OnViewerVScroll(ViewerImage* image, HWND window, WPARAM wParam, LPARAM)
 {
-    if (ViewerImage* image = ViewerOf(window))
+    if (image)
         ScrollViewer(image, window, SB_VERT, LOWORD(wParam));
     return 0;
 }
 
-LRESULT OnViewerMouseWheel(HWND window, WPARAM wParam, LPARAM)
+LRESULT OnViewerMouseWheel(ViewerImage* image, HWND window, WPARAM wParam, LPARAM)
 {
     // One page step a message, whatever the size of the delta.
     const short delta = static_cast<short>(HIWORD(wParam));
-    if (ViewerImage* image = ViewerOf(window))
+    if (image)
         ScrollViewer(image, window, SB_VERT, delta < 0 ? SB_PAGEDOWN : SB_PAGEUP);
     return 0;
 }
 
-LRESULT OnViewerSizing(HWND window, WPARAM, LPARAM lParam)
+LRESULT OnViewerSizing(ViewerImage* image, HWND window, WPARAM, LPARAM lParam)
 {
-    ViewerImage* image = ViewerOf(window);
     if (image && image->fitMode == 0)
         UpdateViewerScrollBars(image, window, reinterpret_cast<const RECT*>(lParam));
     return 0;
 }
 
-LRESULT OnViewerButtonDown(HWND window, WPARAM, LPARAM lParam)
+LRESULT OnViewerButtonDown(ViewerImage* image, HWND window, WPARAM, LPARAM lParam)
 {
     SetCapture(window);
-    ViewerImage* image = ViewerOf(window);
     if (!image || image->fitMode != 0)
         return 0;
     SetCursor(LoadCursorW(nullptr, IDC_SIZEALL));
@@ -249,9 +247,8 @@ LRESULT OnViewerButtonDown(HWND window, WPARAM, LPARAM lParam)
     return 0;
 }
 
-LRESULT OnViewerMouseMove(HWND window, WPARAM, LPARAM lParam)
+LRESULT OnViewerMouseMove(ViewerImage* image, HWND window, WPARAM, LPARAM lParam)
 {
-    ViewerImage* image = ViewerOf(window);
     if (!image || !image->dragging)
         return 0;
 
@@ -270,9 +267,9 @@ LRESULT OnViewerMouseMove(HWND window, WPARAM, LPARAM lParam)
     return 0;
 }
 
-LRESULT OnViewerButtonUp(HWND window, WPARAM, LPARAM)
+LRESULT OnViewerButtonUp(ViewerImage* image, HWND window, WPARAM, LPARAM)
 {
-    if (ViewerImage* image = ViewerOf(window))
+    if (image)
         image->dragging = 0;
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     ReleaseCapture();

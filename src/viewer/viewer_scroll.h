@@ -30,10 +30,10 @@ LONG MaxScrollX(const ViewerImage* image, HWND window);
 LONG MaxScrollY(const ViewerImage* image, HWND window);
 
 // Message handlers of the window procedure.
-LRESULT OnViewerHScroll(HWND window, WPARAM wParam, LPARAM lParam);
-LRESULT OnViewerVScroll(HWND window, WPARAM wParam, LPARAM lParam);
-LRESULT OnViewerMouseWheel(HWND window, WPARAM wParam, LPARAM lParam);
-LRESULT OnViewerSizing(HWND window, WPARAM wParam, LPARAM lParam);
-LRESULT OnViewerButtonDown(HWND window, WPARAM wParam, LPARAM lParam);
-LRESULT OnViewerMouseMove(HWND window, WPARAM wParam, LPARAM lParam);
-LRESULT OnViewerButtonUp(HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnViewerHScroll(ViewerImage* image, HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnViewerVScroll(ViewerImage* image, HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnViewerMouseWheel(ViewerImage* image, HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnViewerSizing(ViewerImage* image, HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnViewerButtonDown(ViewerImage* image, HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnViewerMouseMove(ViewerImage* image, HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnViewerButtonUp(ViewerImage* image, HWND window, WPARAM wParam, LPARAM lParam);

@@ -2,7 +2,8 @@
 
 #include <shellapi.h>
 
-#include "app/message_table.h"
+#include "ui/message_table.h"
+#include "ui/owners.h"
 #include "image/dib_win.h"
 #include "viewer/open_path.h"
 #include "viewer/viewer_commands.h"
@@ -26,32 +27,31 @@ void ReleaseViewerGdi(ViewerImage* image)
 // Takes the record and makes its bitmap and memory device context. A
 // picture that cannot become a bitmap fails the creation, leaving the
 // record to the creator.
-LRESULT OnCreate(HWND window, WPARAM, LPARAM lParam)
+LRESULT OnCreate(ViewerImage* image, HWND window, WPARAM, LPARAM)
 {
-    auto* image = static_cast<ViewerImage*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     if (!image)
         return -1;
-    HDC dc = GetDC(window);
-    image->bitmap = CreateImageBitmap(&image->picture, dc);
-    image->memoryDc = CreateCompatibleDC(dc);
-    ReleaseDC(window, dc);
+    {
+        WindowDc dc(window);
+        image->bitmap = CreateImageBitmap(&image->picture, dc.get());
+        image->memoryDc = CreateCompatibleDC(dc.get());
+    }
     if (!image->bitmap || !image->memoryDc) {
         ReleaseViewerGdi(image);
         return -1;
     }
     image->scrollX = 0;
     image->scrollY = 0;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(image));
+    AttachRecord(window, image);
     DragAcceptFiles(window, TRUE);
     return 0;
 }
 
-LRESULT OnDestroy(HWND window, WPARAM, LPARAM)
+LRESULT OnDestroy(ViewerImage* image, HWND window, WPARAM, LPARAM)
 {
-    ViewerImage* image = ViewerOf(window);
     if (!image)
         return 0;
-    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    DetachRecord(window);
     ReleaseViewerGdi(image);
     FreeViewerImage(image);
     return 0;
@@ -60,16 +60,15 @@ LRESULT OnDestroy(HWND window, WPARAM, LPARAM)
 // At actual size the bars follow every change of size, also maximising and
 // restoring, so that the picture is never shown from beyond its largest
 // offsets.
-LRESULT OnSize(HWND window, WPARAM wParam, LPARAM)
+LRESULT OnSize(ViewerImage* image, HWND window, WPARAM wParam, LPARAM)
 {
-    ViewerImage* image = ViewerOf(window);
     if (image && image->fitMode == 0 && wParam != SIZE_MINIMIZED && !ViewerScrollBarsChanging())
         RefitViewerScrollBars(image, window);
     InvalidateRect(window, nullptr, FALSE);
     return 0;
 }
 
-LRESULT OnEraseBackground(HWND, WPARAM, LPARAM)
+LRESULT OnEraseBackground(ViewerImage*, HWND, WPARAM, LPARAM)
 {
     return 0;
 }
@@ -149,27 +148,25 @@ void PaintFitted(HWND window, HDC dc, const ViewerImage* image, uint32_t cw, uin
     SetZoomTitle(window, static_cast<int>(uint64_t(w) * 100 / W));
 }
 
-LRESULT OnPaint(HWND window, WPARAM, LPARAM)
+LRESULT OnPaint(ViewerImage* image, HWND window, WPARAM, LPARAM)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    ViewerImage* image = ViewerOf(window);
     if (image) {
         RECT client = {};
         GetClientRect(window, &client);
-        HGDIOBJ previous = SelectObject(image->memoryDc, image->bitmap);
+        Selection bitmap(image->memoryDc, image->bitmap);
         if (image->fitMode == 0)
             PaintActualSize(dc, image, client.right, client.bottom, MaxScrollX(image, window),
                             MaxScrollY(image, window));
         else if (client.right > 0 && client.bottom > 0)
             PaintFitted(window, dc, image, static_cast<uint32_t>(client.right), static_cast<uint32_t>(client.bottom));
-        SelectObject(image->memoryDc, previous);
     }
     EndPaint(window, &paint);
     return 0;
 }
 
-LRESULT OnDropFiles(HWND window, WPARAM wParam, LPARAM)
+LRESULT OnDropFiles(ViewerImage*, HWND window, WPARAM wParam, LPARAM)
 {
     // Only the first file counts; a path too long for the buffer would be
     // cut to the name of another file, so it is ignored.
@@ -184,7 +181,7 @@ LRESULT OnDropFiles(HWND window, WPARAM wParam, LPARAM)
     return 0;
 }
 
-const MessageHandler ViewerHandlers[] = {
+const MessageRow<ViewerImage> ViewerHandlers[] = {
     {WM_CREATE, OnCreate},
     {WM_DESTROY, OnDestroy},
     {WM_SIZE, OnSize},
@@ -207,11 +204,7 @@ const MessageHandler ViewerHandlers[] = {
 
 ViewerImage* ViewerOf(HWND window)
 {
-    // A viewer of another process holds an address of that process.
-    DWORD process = 0;
-    if (!window || !GetWindowThreadProcessId(window, &process) || process != GetCurrentProcessId())
-        return nullptr;
-    return reinterpret_cast<ViewerImage*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return RecordOf<ViewerImage>(window);
 }
 
 LRESULT CALLBACK ViewerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

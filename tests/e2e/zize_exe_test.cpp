@@ -59,6 +59,25 @@ TEST_F(ZizeExe, FirstStartOpensTheDefaultWindowAndWritesTheSettingsOnClose)
     EXPECT_EQ(640, client.cx);
     EXPECT_EQ(448, client.cy);
 
+    // The two panes above the status bar, the tree and the list inside them.
+    HWND status = FindWindowExW(window, nullptr, L"msctls_statusbar32", nullptr);
+    HWND left = FindWindowExW(window, nullptr, L"ZaraZaduz", L"LEFT");
+    HWND right = FindWindowExW(window, nullptr, L"ZaraZaduz", L"RIGHT");
+    ASSERT_NE(nullptr, status);
+    ASSERT_NE(nullptr, left);
+    ASSERT_NE(nullptr, right);
+    EXPECT_EQ(20, GetDlgCtrlID(status));
+    EXPECT_NE(nullptr, FindWindowExW(left, nullptr, L"SysTreeView32", nullptr));
+    EXPECT_NE(nullptr, FindWindowExW(right, nullptr, L"SysListView32", nullptr));
+    RECT l = {}, r = {}, s = {};
+    GetWindowRect(left, &l);
+    GetWindowRect(right, &r);
+    GetWindowRect(status, &s);
+    EXPECT_EQ(288, l.right - l.left);
+    EXPECT_EQ(640 - 288, r.right - r.left);
+    EXPECT_EQ(l.right, r.left);
+    EXPECT_EQ(s.top, l.bottom);
+
     // A picture of the window for a person to look at.
     std::wstring artifacts = WindowsPath(ZIZE_ARTIFACT_DIR);
     CreateDirectoryW(artifacts.c_str(), nullptr);
@@ -94,6 +113,9 @@ TEST_F(ZizeExe, SavedGeometryAndOptionsAreUsedAndWrittenBack)
     GetWindowRect(window, &outer);
     EXPECT_EQ(120, outer.left);
     EXPECT_EQ(90, outer.top);
+    RECT left = {};
+    GetWindowRect(FindWindowExW(window, nullptr, L"ZaraZaduz", L"LEFT"), &left);
+    EXPECT_EQ(150, left.right - left.left);
 
     // Maximised at the end: the restored place is what is kept.
     ShowWindow(window, SW_MAXIMIZE);

@@ -1,16 +1,28 @@
-// The main window in this process: its services start with it, it closes
-// in step with the folder worker, and it writes the settings when it goes.
+// The main window in this process: its services start with it, its panes
+// and splitter, its focus memory and change queue, how it closes in step
+// with the folder worker, and the settings it writes when it goes.
 #include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
-#include "app/browser_state.h"
-#include "app/messages.h"
+#include "ui/browser_state.h"
+#include "ui/messages.h"
 #include "app/startup.h"
+#include "browser/change_queue.h"
+#include "browser/pane_window.h"
+#include "gui/viewer_test_support.h"
+#include "image/shared_lock_win.h"
 #include "support/fixtures.h"
 #include "support/windows_harness.h"
+#include "ui/owners.h"
+#include "viewer/open_path.h"
+#include "viewer/viewer_window.h"
 
 namespace {
 
@@ -61,6 +73,22 @@ protected:
         ASSERT_NE(nullptr, window);
         ShowWindow(window, SW_SHOWNORMAL);
         UpdateWindow(window);
+    }
+    // The same with the status bar, the panes and their controls.
+    void CreateWithChildren(int width, int height, int split)
+    {
+        Create(40, 40, width, height);
+        CreateMainChildren(&Browser, split);
+        PumpMessages();
+    }
+    // Gives the main window a client area of width x height.
+    void SetClientSize(int width, int height)
+    {
+        RECT outer = {0, 0, width, height};
+        AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, TRUE);
+        SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                     SWP_NOMOVE | SWP_NOZORDER);
+        PumpMessages();
     }
 
     HINSTANCE instance = nullptr;
@@ -163,6 +191,243 @@ TEST_F(MainWindow, CopyDataTakesThePathAndAPathThatDoesNotExistIsCleared)
 
     SendMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(0, RunMessageLoop());
+}
+
+// A child's rectangle in the main window's client coordinates.
+RECT PlaceOf(HWND child)
+{
+    RECT r = {};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+int WidthOf(HWND w)
+{
+    RECT r = {};
+    GetWindowRect(w, &r);
+    return r.right - r.left;
+}
+
+TEST_F(MainWindow, PanesStandAboveTheStatusBarAndOnlyTheRightOneFollowsTheWindow)
+{
+    CreateWithChildren(500, 300, 150);
+    HWND status = GetDlgItem(window, 20);
+    ASSERT_EQ(Browser.statusBar, status);
+    EXPECT_EQ(L"msctls_statusbar32", WindowClassName(status));
+    const int statusHeight = 300 - PlaceOf(status).top;
+
+    ASSERT_NE(nullptr, Browser.left.pane);
+    EXPECT_EQ(L"ZaraZaduz", WindowClassName(Browser.left.pane));
+    EXPECT_EQ(L"LEFT", WindowTitle(Browser.left.pane));
+    EXPECT_EQ(L"RIGHT", WindowTitle(Browser.right.pane));
+    EXPECT_EQ(Browser.right.pane, Browser.left.neighbour);
+    EXPECT_EQ(nullptr, Browser.right.neighbour);
+    EXPECT_EQ(L"SysTreeView32", WindowClassName(Browser.left.control));
+    EXPECT_EQ(L"SysListView32", WindowClassName(Browser.right.control));
+    const LONG_PTR listStyle = GetWindowLongPtrW(Browser.right.control, GWL_STYLE);
+    EXPECT_EQ(LONG_PTR(LVS_ICON | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE | LVS_EDITLABELS),
+              listStyle & (LVS_TYPEMASK | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE | LVS_EDITLABELS));
+    EXPECT_TRUE(GetWindowLongPtrW(Browser.left.control, GWL_STYLE) & TVS_LINESATROOT);
+    EXPECT_NE(nullptr, Browser.listSavedProc);
+
+    // The split from the settings; the tree leaves the 4-pixel strip free.
+    RECT left = PlaceOf(Browser.left.pane);
+    RECT right = PlaceOf(Browser.right.pane);
+    EXPECT_EQ(0, left.left);
+    EXPECT_EQ(150, left.right);
+    EXPECT_EQ(150, right.left);
+    EXPECT_EQ(500, right.right);
+    EXPECT_EQ(300 - statusHeight, left.bottom);
+    EXPECT_EQ(146, WidthOf(Browser.left.control));
+    EXPECT_EQ(350, WidthOf(Browser.right.control));
+
+    // A wider window widens the right pane; a narrower one than the split
+    // leaves it 0 wide, never less.
+    SetClientSize(700, 400);
+    EXPECT_EQ(150, PlaceOf(Browser.left.pane).right);
+    EXPECT_EQ(700, PlaceOf(Browser.right.pane).right);
+    EXPECT_EQ(400 - statusHeight, PlaceOf(Browser.right.pane).bottom);
+    SetClientSize(100, 400);
+    EXPECT_EQ(150, WidthOf(Browser.left.pane));
+    EXPECT_EQ(0, WidthOf(Browser.right.pane));
+}
+
+TEST_F(MainWindow, ASavedSplitWiderThanTheWindowKeepsItsWidth)
+{
+    CreateWithChildren(400, 300, 600);
+    EXPECT_EQ(600, WidthOf(Browser.left.pane));
+    EXPECT_EQ(0, WidthOf(Browser.right.pane));
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, RunMessageLoop());
+    EXPECT_EQ(L"600", ReadSettingValue(ini, L"DIV"));
+}
+
+TEST_F(MainWindow, TheSplitterStopsAtFourPixelsOnBothSidesAndTheSettingsKeepTheSplit)
+{
+    CreateWithChildren(500, 300, 200);
+    HWND left = Browser.left.pane;
+    HWND right = Browser.right.pane;
+
+    // A press on the right pane's own area starts no drag.
+    SendMessageW(right, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    EXPECT_EQ(0, Browser.splitDragState);
+    SendMessageW(right, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(50, 10));
+    SendMessageW(right, WM_LBUTTONUP, 0, MAKELPARAM(50, 10));
+    EXPECT_EQ(200, WidthOf(left));
+
+    // Pressed on the strip 2 pixels from the pane's edge.
+    SendMessageW(left, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(198, 10));
+    EXPECT_EQ(2, Browser.splitDragState);
+    EXPECT_EQ(left, GetCapture());
+    SendMessageW(left, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(258, 10));
+    EXPECT_EQ(260, WidthOf(left));
+    EXPECT_EQ(240, WidthOf(right));
+    EXPECT_EQ(500, PlaceOf(right).right);
+
+    // Far to the left: a tree pane of 4 pixels with a tree of none.
+    SendMessageW(left, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(-900, 10));
+    EXPECT_EQ(4, WidthOf(left));
+    EXPECT_EQ(0, WidthOf(Browser.left.control));
+    EXPECT_EQ(496, WidthOf(right));
+    // Far to the right: a right pane of 4 pixels, its right edge kept.
+    SendMessageW(left, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(2000, 10));
+    EXPECT_EQ(496, WidthOf(left));
+    EXPECT_EQ(4, WidthOf(right));
+    EXPECT_EQ(500, PlaceOf(right).right);
+    SendMessageW(left, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(318, 10));
+    SendMessageW(left, WM_LBUTTONUP, 0, MAKELPARAM(318, 10));
+    EXPECT_EQ(0, Browser.splitDragState);
+    EXPECT_EQ(nullptr, GetCapture());
+    SendMessageW(left, WM_MOUSEMOVE, 0, MAKELPARAM(100, 10));
+    EXPECT_EQ(320, WidthOf(left));
+
+    // A busy worker holds the window open; the split is written when it goes.
+    ASSERT_NE(DWORD(-1), SuspendThread(Browser.workerThread));
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    for (int i = 0; i < 20; ++i) {
+        PumpMessages();
+        Sleep(10);
+    }
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_EQ(L"@missing", ReadSettingValue(ini, L"DIV"));
+    ResumeThread(Browser.workerThread);
+    EXPECT_EQ(0, RunMessageLoop());
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(L"320", ReadSettingValue(ini, L"DIV"));
+}
+
+TEST_F(MainWindow, FocusGoesBackToTheControlThatHadItWhenActivatedAgain)
+{
+    CreateWithChildren(500, 300, 200);
+    SetFocus(Browser.right.control);
+    SendMessageW(window, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_EQ(ListHadFocus, Browser.flags & (TreeHadFocus | ListHadFocus));
+    SetFocus(window);
+    // A click keeps where the click went; activation by other means restores.
+    SendMessageW(window, WM_ACTIVATE, WA_CLICKACTIVE, 0);
+    EXPECT_EQ(window, GetFocus());
+    SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(Browser.right.control, GetFocus());
+    EXPECT_EQ(0u, Browser.flags & (TreeHadFocus | ListHadFocus));
+
+    SetFocus(Browser.left.control);
+    SendMessageW(window, WM_ACTIVATE, WA_INACTIVE, 0);
+    SetFocus(window);
+    SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(Browser.left.control, GetFocus());
+
+    // With the focus elsewhere nothing is remembered.
+    SetFocus(window);
+    SendMessageW(window, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_EQ(0u, Browser.flags & (TreeHadFocus | ListHadFocus));
+}
+
+TEST_F(MainWindow, ShellChangesReachTheQueueWhileTheWorkerReadsItsCount)
+{
+    CreateWithChildren(500, 300, 200);
+
+    // A reader like the worker: the count under the lock, every record there.
+    std::atomic<bool> stop{false};
+    std::atomic<int> faults{0};
+    std::thread reader([&] {
+        while (!stop) {
+            SharedLockHolder hold;
+            if (Browser.changeCount == 0)
+                continue;
+            if (GlobalSize(Browser.changeQueue) < Browser.changeCount * sizeof(ChangeRecord))
+                ++faults;
+            auto* records = static_cast<ChangeRecord*>(GlobalLock(Browser.changeQueue));
+            if (!records || records[Browser.changeCount - 1].event != SHCNE_RENAMEITEM)
+                ++faults;
+            if (records)
+                GlobalUnlock(Browser.changeQueue);
+        }
+    });
+    LPITEMIDLIST a = ILCreateFromPathW(exeDir.c_str());
+    ASSERT_NE(nullptr, a);
+    for (int i = 0; i < 300; ++i)
+        ASSERT_TRUE(AppendChange(a, i % 2 ? a : nullptr, SHCNE_RENAMEITEM, ChangeFromTree));
+    stop = true;
+    reader.join();
+    EXPECT_EQ(0, faults.load());
+    EXPECT_EQ(300u, Browser.changeCount);
+    {
+        SharedLockHolder hold;
+        FreeChanges();
+    }
+    EXPECT_EQ(0u, Browser.changeCount);
+    EXPECT_EQ(nullptr, Browser.changeQueue);
+
+    // A notification registered on the left pane is queued with the tree as
+    // its source (Wine delivers only recursive registrations of this process).
+    SHChangeNotifyEntry entry = {a, TRUE};
+    Browser.changeRegistration[1] = SHChangeNotifyRegister(
+        Browser.left.pane, SHCNRF_ShellLevel | SHCNRF_InterruptLevel | SHCNRF_NewDelivery, SHCNE_ALLEVENTS,
+        MSG_TREE_CHANGE, 1, &entry);
+    ASSERT_NE(0u, Browser.changeRegistration[1]);
+    const std::wstring made = exeDir + L"made";
+    CreateDirectoryW(made.c_str(), nullptr);
+    SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW | SHCNF_FLUSH, made.c_str(), nullptr);
+    for (int i = 0; i < 500 && Browser.changeCount == 0; ++i) {
+        PumpMessages();
+        Sleep(10);
+    }
+    ASSERT_EQ(1u, Browser.changeCount);
+    {
+        GlobalLockHolder<ChangeRecord> records(Browser.changeQueue);
+        ASSERT_NE(nullptr, records.get());
+        EXPECT_EQ(SHCNE_MKDIR, records.get()[0].event);
+        EXPECT_EQ(ChangeFromTree, records.get()[0].source);
+        EXPECT_NE(nullptr, records.get()[0].first);
+    }
+    ILFree(a);
+
+    // Closing withdraws the registration and empties the queue.
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(NoChangeRegistration, Browser.changeRegistration[1]);
+    EXPECT_EQ(0u, Browser.changeCount);
+    EXPECT_EQ(0, RunMessageLoop());
+}
+
+TEST_F(MainWindow, NoPictureIsLoadedOnceTheServicesHaveStopped)
+{
+    CreateWithChildren(500, 300, 200);
+    const std::wstring red = dir.Write(L"red.tga", TgaFile(8, 8, [](uint32_t, uint32_t) { return 0xFF0000u; }));
+    HWND viewer = CreateViewerWindow(L"v", MakeViewerImage(16, 16, [](uint32_t, uint32_t) { return 0x0000FFu; }));
+    ASSERT_NE(nullptr, viewer);
+    EXPECT_TRUE(DropOnViewer(viewer, red.c_str()));
+    EXPECT_EQ(0xFF0000u, PixelAt(ViewerOf(viewer)->picture, 0, 0));
+    const std::wstring green = dir.Write(L"green.tga", TgaFile(8, 8, [](uint32_t, uint32_t) { return 0x00FF00u; }));
+
+    // The main window goes; a drop still queued for the viewer loads nothing.
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, RunMessageLoop());
+    EXPECT_FALSE(DropOnViewer(viewer, green.c_str()));
+    EXPECT_EQ(0xFF0000u, PixelAt(ViewerOf(viewer)->picture, 0, 0));
+    OpenPath(green.c_str());
+    EXPECT_EQ(nullptr, FindWindowW(L"RezaDiz", green.c_str()));
+    DestroyWindow(viewer);
 }
 
 }  // namespace

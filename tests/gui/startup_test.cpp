@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/browser_state.h"
+#include "ui/browser_state.h"
 #include "app/startup.h"
 #include "support/windows_harness.h"
 

@@ -2,7 +2,7 @@
 // mode, the mode switch, closing, and the focus moves among viewers.
 #include <gtest/gtest.h>
 
-#include "app/browser_state.h"
+#include "ui/browser_state.h"
 #include "gui/viewer_test_support.h"
 #include "platform/memory_block.h"
 #include "support/windows_harness.h"

@@ -3,7 +3,7 @@
 // and a soak of many windows that must give back everything they took.
 #include <gtest/gtest.h>
 
-#include "app/browser_state.h"
+#include "ui/browser_state.h"
 #include "gui/viewer_test_support.h"
 #include "platform/memory_block.h"
 #include "support/fixtures.h"

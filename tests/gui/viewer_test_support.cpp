@@ -1,6 +1,6 @@
 #include "gui/viewer_test_support.h"
 
-#include "app/browser_state.h"
+#include "ui/browser_state.h"
 #include "app/startup.h"
 #include "platform/memory_block.h"
 #include "support/tga_builder.h"

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/browser_state.h"
+#include "ui/browser_state.h"
 
 namespace {
 

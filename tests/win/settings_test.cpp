@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/browser_state.h"
+#include "ui/browser_state.h"
 #include "app/settings.h"
 #include "support/fixtures.h"
 #include "platform/utf8.h"

@@ -1,4 +1,5 @@
-#include "app/browser_state.h"
+#include "ui/browser_access.h"
+#include "ui/browser_state.h"
 
 #include <cstring>
 
@@ -52,4 +53,40 @@ void SetBrowserColourValue(uint32_t value)
     Browser.colour[ColourBlue] = static_cast<uint8_t>(value >> 16);
     Browser.colour[ColourGreen] = static_cast<uint8_t>(value >> 8);
     Browser.colour[ColourRed] = static_cast<uint8_t>(value);
+}
+
+HINSTANCE ProgramInstance()
+{
+    return Browser.instance ? Browser.instance : GetModuleHandleW(nullptr);
+}
+
+bool BrowserOption(uint32_t flag)
+{
+    return (Browser.flags & flag) != 0;
+}
+
+FillColour BrowserFillColour()
+{
+    return FillColour{Browser.colour[ColourBlue], Browser.colour[ColourGreen], Browser.colour[ColourRed]};
+}
+
+HWND FileListWindow()
+{
+    return Browser.right.control;
+}
+
+bool WorkerRunning()
+{
+    DWORD code = 0;
+    return Browser.workerThread && GetExitCodeThread(Browser.workerThread, &code) && code == STILL_ACTIVE;
+}
+
+bool PostToWorker(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    while (!PostThreadMessageW(Browser.workerThreadId, message, wParam, lParam)) {
+        if (!WorkerRunning())
+            return false;
+        Sleep(10);
+    }
+    return true;
 }

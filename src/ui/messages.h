@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 // To the folder worker thread (posted with PostThreadMessageW).
 constexpr UINT WT_QUIT = WM_APP + 0x00;
 constexpr UINT WT_START_LIST = WM_APP + 0x01;
@@ -30,3 +32,14 @@ constexpr LPARAM CONTROL_KEY = 0x800A;
 
 // The hand-over of a second instance: WM_COPYDATA with this dwData.
 constexpr ULONG_PTR COPYDATA_PENDING_PATH = 1;
+
+// The folder worker's save area, passed by address with
+// MSG_CHANGES_PENDING (valid until that send returns): the deferred
+// WT_NEXT and the scan position, which the main thread keeps in step while
+// it adds and removes list items.
+struct WorkerSaveArea {
+    uint64_t nextWParam;  // the deferred WT_NEXT's wParam
+    uint64_t nextMode;    // and its mode
+    uint32_t itemCount;
+    int32_t currentIndex;  // -1 = none
+};

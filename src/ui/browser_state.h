@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "ui/browser_access.h"
+
 // One pane window: itself, the main window, its control (tree or list) and
 // its neighbour (the right pane for the left one; none for the right one).
 struct PaneRecord {
@@ -28,17 +30,6 @@ struct ChangeRecord {
     LONG event;
     LONG source;  // 1 = the tree's registration, 0 = the list's
 };
-
-// StateFlags bits; the other bits stay 0.
-constexpr uint32_t SizingInProgress = 1u << 0;
-constexpr uint32_t ArrangeSuspended = 1u << 1;
-constexpr uint32_t FitToWindow = 1u << 2;
-constexpr uint32_t OpenAnyFile = 1u << 3;
-constexpr uint32_t FillBackground = 1u << 4;
-constexpr uint32_t TreeHadFocus = 1u << 5;
-constexpr uint32_t ListHadFocus = 1u << 6;
-constexpr uint32_t OptionFlagsShift = 2;  // the three options are bits 2 to 4
-constexpr uint32_t OptionFlagsMask = FitToWindow | OpenAnyFile | FillBackground;
 
 // A change registration id that stands for "none".
 constexpr DWORD NoChangeRegistration = 0xFFFFFFFF;
@@ -95,3 +86,11 @@ void ClearPendingPath();
 // green << 8 | red.
 uint32_t BrowserColourValue();
 void SetBrowserColourValue(uint32_t value);
+
+// Posts a thread message to the folder worker, repeating every 10 ms until
+// the worker's queue accepts it. Returns false at once when there is no
+// running worker to post to.
+bool PostToWorker(UINT message, WPARAM wParam, LPARAM lParam);
+
+// Whether the folder worker thread exists and has not ended.
+bool WorkerRunning();

@@ -1,0 +1,143 @@
+#!/usr/bin/env python3
+"""Writes the resources of the icon test library: icon images (RT_ICON) of
+known pixel patterns and icon groups (RT_GROUP_ICON) that list them, as raw
+resource files and an .rc file that names them by integer ids.
+
+    make_test_icons.py OUT_DIR      -> OUT_DIR/icon_test.rc and OUT_DIR/*.bin
+
+The patterns, with x and y counted from the top-left pixel and tag = the
+image's resource id, are what standard_icons_test.cpp expects:
+  32 bits: blue x, green y, red tag, alpha 255 - x
+  24 bits: blue x, green y, red tag
+  16 bits: blue x, green y, red tag, each kept to its field's low bits
+  palette: index (x + 3y) mod colours; entry k = blue k, green tag,
+           red 255 - k, reserved 0
+  mask:    transparent (1) where (x + 2y) mod 5 = 0
+"""
+import os
+import struct
+import sys
+
+BI_RGB = 0
+BI_BITFIELDS = 3
+
+
+def transparent(x, y):
+    return (x + 2 * y) % 5 == 0
+
+
+def row_bytes(width, bits):
+    return (width * bits + 31) // 32 * 4
+
+
+def pixel_row(tag, width, bits, y, colours, fields):
+    out = bytearray()
+    if bits == 32:
+        for x in range(width):
+            out += bytes((x & 0xFF, y & 0xFF, tag, (255 - x) & 0xFF))
+    elif bits == 24:
+        for x in range(width):
+            out += bytes((x & 0xFF, y & 0xFF, tag))
+    elif bits == 16:
+        green_bits = 6 if fields == "565" else 5
+        for x in range(width):
+            value = (x & 31) | ((y & ((1 << green_bits) - 1)) << 5) | ((tag & 31) << (5 + green_bits))
+            out += struct.pack("<H", value)
+    else:
+        per_byte = 8 // bits
+        for x0 in range(0, width, per_byte):
+            byte = 0
+            for k in range(per_byte):
+                byte = (byte << bits) | ((x0 + k + 3 * y) % colours)
+            out.append(byte)
+    out += bytes(row_bytes(width, bits) - len(out))
+    return out
+
+
+def mask_row(width, y):
+    out = bytearray(row_bytes(width, 1))
+    for x in range(width):
+        if transparent(x, y):
+            out[x // 8] |= 0x80 >> (x % 8)
+    return out
+
+
+def icon_image(tag, width, bits, colours_used=0, fields=None, extra=0):
+    """One icon image: header, palette, colour rows and mask rows, bottom-up."""
+    colours = 0
+    if bits <= 8:
+        colours = colours_used or (1 << bits)
+    compression = BI_BITFIELDS if fields == "565" else BI_RGB
+    size_image = row_bytes(width, bits) * width + row_bytes(width, 1) * width
+    data = bytearray(struct.pack("<IiiHHIIiiII", 40, width, 2 * width, 1, bits, compression,
+                                 size_image, 0, 0, colours_used, 0))
+    if fields == "565":
+        data += struct.pack("<III", 0xF800, 0x07E0, 0x001F)
+    for k in range(colours):
+        data += bytes((k & 0xFF, tag, (255 - k) & 0xFF, 0))
+    for y in reversed(range(width)):
+        data += pixel_row(tag, width, bits, y, colours, fields)
+    for y in reversed(range(width)):
+        data += mask_row(width, y)
+    return bytes(data) + bytes(extra)
+
+
+def png_image():
+    """The start of a PNG file, as 256 x 256 entries hold one."""
+    ihdr = struct.pack(">IIBBBBB", 256, 256, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + struct.pack(">I", len(ihdr)) + b"IHDR" + ihdr + bytes(4)
+            + bytes(4) + b"IEND" + bytes(4))
+
+
+def group(entries, count=None):
+    """A group directory: header, then one 14-byte entry per (id, image)."""
+    data = bytearray(struct.pack("<HHH", 0, 1, len(entries) if count is None else count))
+    for icon_id, image in entries:
+        width = struct.unpack_from("<i", image, 4)[0] if image[:4] == b"\x28\0\0\0" else 0
+        bits = struct.unpack_from("<H", image, 14)[0] if image[:4] == b"\x28\0\0\0" else 32
+        data += struct.pack("<BBBBHHIH", width & 0xFF, width & 0xFF, 0, 0, 1, bits, len(image), icon_id)
+    return bytes(data)
+
+
+def main():
+    out_dir = sys.argv[1]
+    os.makedirs(out_dir, exist_ok=True)
+    icons = {
+        11: icon_image(11, 48, 32),
+        12: icon_image(12, 48, 8),
+        13: icon_image(13, 32, 32),
+        14: icon_image(14, 48, 32, extra=16),  # bytes beyond the image are not copied
+        15: icon_image(15, 32, 8, colours_used=200),
+        16: icon_image(16, 16, 32),
+        17: icon_image(17, 48, 24),
+        18: png_image(),
+        19: icon_image(19, 48, 32)[:2000],  # cut short
+        21: icon_image(21, 48, 24),
+        22: icon_image(22, 48, 16),
+        23: icon_image(23, 48, 16, fields="565"),
+        24: icon_image(24, 32, 4),
+        25: icon_image(25, 32, 1),
+        26: icon_image(26, 24, 32),
+    }
+    groups = {
+        1: group([(i, icons[i]) for i in (12, 11, 13, 14)]),
+        2: group([(i, icons[i]) for i in (13, 12)]),
+        4: group([(15, icons[15])]),
+        7: group([(i, icons[i]) for i in (16, 17, 18, 19)]),
+        9: group([(99, icons[11]), (15, icons[15]), (13, icons[13])], count=200),
+        10: group([])[:4],
+        101: group([(13, icons[13])]),
+    }
+    lines = ["// Generated by make_test_icons.py."]
+    for type_id, prefix, table in ((3, "icon", icons), (14, "group", groups)):
+        for resource_id, data in table.items():
+            path = os.path.join(out_dir, "%s%d.bin" % (prefix, resource_id))
+            with open(path, "wb") as f:
+                f.write(data)
+            lines.append('%d %d "%s"' % (resource_id, type_id, os.path.abspath(path).replace("\\", "/")))
+    with open(os.path.join(out_dir, "icon_test.rc"), "w") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+if __name__ == "__main__":
+    main()
