@@ -43,3 +43,12 @@ struct WorkerSaveArea {
     uint32_t itemCount;
     int32_t currentIndex;  // -1 = none
 };
+
+// The folder worker's reply record, passed by address with
+// MSG_THUMBNAIL_READY (valid until that send returns): the result data (an
+// ImageInfo for a picture, the icon buffer for a shell icon) and the list
+// index it belongs to.
+struct WorkerReply {
+    const void* data;
+    uint32_t index;
+};

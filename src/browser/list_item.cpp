@@ -1,0 +1,34 @@
+#include "browser/list_item.h"
+
+#include <commctrl.h>
+
+#include <new>
+
+ListItemRecord* MakeListItemRecord(IShellFolder* folder, LPCITEMIDLIST absolute, ULONG attributes)
+{
+    LPITEMIDLIST copy = ILClone(absolute);
+    if (!copy)
+        return nullptr;
+    auto* record = new (std::nothrow) ListItemRecord{folder, copy, ILFindLastID(copy), attributes, 0, 0, 0};
+    if (!record)
+        CoTaskMemFree(copy);
+    return record;
+}
+
+void FreeListItemRecord(ListItemRecord* record)
+{
+    if (!record)
+        return;
+    CoTaskMemFree(record->absolute);
+    delete record;
+}
+
+ListItemRecord* ListRecordOf(HWND list, int index)
+{
+    LVITEMW item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = index;
+    if (!list || index < 0 || !SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
+        return nullptr;
+    return reinterpret_cast<ListItemRecord*>(item.lParam);
+}

@@ -1,0 +1,34 @@
+// The record behind one file list item: made when the item is inserted,
+// freed when the list deletes the item.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdint>
+
+struct ListItemRecord {
+    IShellFolder* folder;   // the listed folder's interface, borrowed from its tree item
+    LPITEMIDLIST absolute;  // the item's full list; owned, CoTaskMemFree
+    LPITEMIDLIST relative;  // its last ID, inside absolute
+    ULONG attributes;       // as asked when the item was made
+    uint32_t width;         // the picture's size and depth, 0 until a thumbnail is made
+    uint32_t height;
+    uint32_t bitDepth;
+};
+
+// An item is a folder when it is one and not a stream; everything else
+// (files, and archives that the shell shows as folders) is a file.
+inline bool IsListFolder(const ListItemRecord* record)
+{
+    return (record->attributes & SFGAO_FOLDER) && !(record->attributes & SFGAO_STREAM);
+}
+
+// Makes a record with a copy of absolute. Returns none when memory is short.
+ListItemRecord* MakeListItemRecord(IShellFolder* folder, LPCITEMIDLIST absolute, ULONG attributes);
+
+// Frees a record and its list; none is ignored.
+void FreeListItemRecord(ListItemRecord* record);
+
+// The record of list item index, or none.
+ListItemRecord* ListRecordOf(HWND list, int index);
