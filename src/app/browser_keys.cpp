@@ -2,9 +2,42 @@
 
 #include <commctrl.h>
 
+#include "browser/file_list.h"
+#include "browser/folder_tree.h"
 #include "ui/messages.h"
+#include "ui/owners.h"
 
 namespace {
+
+// Backspace: the parent of the listed folder is selected; the desktop
+// itself is never reached this way.
+void GoToParentFolder(BrowserState* state)
+{
+    const TreeItemRecord* listed = SelectedFolderRecord();
+    HWND tree = state->left.control;
+    if (!listed || !tree)
+        return;
+    ItemIdListOwner parent(ILClone(listed->absolute));
+    if (!parent || !ILRemoveLastID(parent.get()) || ILIsEmpty(parent.get()))
+        return;
+    if (HTREEITEM item = FindTreeItem(tree, TVI_ROOT, parent.get()))
+        TreeView_SelectItem(tree, item);
+}
+
+// Enter: every selected item is opened, in index order.
+void OpenSelectedItems(BrowserState* state)
+{
+    HWND list = state->right.control;
+    if (!list)
+        return;
+    for (int index = -1;;) {
+        index = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, WPARAM(index), LVNI_SELECTED));
+        if (index < 0)
+            break;
+        if (ListItemRecord* record = ListRecordOf(list, index))
+            OpenListItem(record);
+    }
+}
 
 // F2: the label of the one selected item is edited; the rename follows
 // when the edit ends.
@@ -37,6 +70,12 @@ void RefreshSelectedFolder(BrowserState* state)
 void HandleBrowserKey(BrowserState* state, UINT key)
 {
     switch (key) {
+    case VK_BACK:
+        GoToParentFolder(state);
+        break;
+    case VK_RETURN:
+        OpenSelectedItems(state);
+        break;
     case VK_F2:
         EditSelectedLabel(state);
         break;

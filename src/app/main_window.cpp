@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "browser/change_queue.h"
 #include "browser/file_list.h"
+#include "browser/folder_tree.h"
 #include "browser/pane_window.h"
 #include "image/imaging_services_win.h"
 #include "image/shared_lock_win.h"
@@ -15,6 +16,7 @@
 #include "ui/message_table.h"
 #include "ui/messages.h"
 #include "ui/owners.h"
+#include "viewer/open_path.h"
 
 namespace {
 
@@ -277,8 +279,27 @@ void OpenPendingPath()
         return;
     }
 
-    // The folder is shown by selecting it in the folder tree; while the
-    // tree does not browse the shell, there is no item for it and the path
-    // ends here.
+    // The folder's tree item, found from the root.
+    HWND tree = Browser.left.control;
+    HTREEITEM item = tree ? FindTreeItem(tree, TVI_ROOT, folder.get()) : nullptr;
+    if (!item) {
+        ClearPendingPath();
+        return;
+    }
+
+    // Listed already: the file is opened at once. Otherwise selecting the
+    // folder lists it, and the file is opened when the listing arrives.
+    if (item == TreeView_GetSelection(tree)) {
+        OpenPendingFileInList();
+        return;
+    }
+    TreeView_SelectItem(tree, item);
+}
+
+void OpenPendingFileInList()
+{
+    if (PendingPath[0] != L'\0' && GetFileAttributesW(PendingPath) != INVALID_FILE_ATTRIBUTES &&
+        SelectListItemByPath() >= 0)
+        OpenPath(PendingPath);
     ClearPendingPath();
 }

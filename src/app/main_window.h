@@ -9,3 +9,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 // Shows PendingPath: clears a path that does not exist or cannot be parsed.
 void OpenPendingPath();
+
+// After a folder's listing: opens the file in PendingPath when it exists
+// and the list shows it, then clears PendingPath.
+void OpenPendingFileInList();

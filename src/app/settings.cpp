@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "browser/folder_tree.h"
 #include "ui/browser_state.h"
 
 namespace {
@@ -335,9 +336,9 @@ void WriteSettings()
     values.colour = BrowserColourValue();
     values.options = (Browser.flags & OptionFlagsMask) >> OptionFlagsShift;
 
-    // The listed folder is known through the folder tree's item records;
-    // without them no folder is saved.
-    values.startFolder = nullptr;
+    // The folder that the list shows.
+    const TreeItemRecord* listed = SelectedFolderRecord();
+    values.startFolder = listed ? listed->absolute : nullptr;
     WriteSettingsFile(iniPath, values);
 }
 

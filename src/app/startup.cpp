@@ -191,7 +191,7 @@ int RunZize(HINSTANCE instance)
     SetBrowserColourValue(settings.colour);
     HWND window = CreateZizeWindow(settings);
     if (window) {
-        CreateMainChildren(&Browser, settings.splitPosition);
+        CreateMainChildren(&Browser, settings.splitPosition, settings.startFolder);
         ShowWindow(window, SW_SHOWNORMAL);
         UpdateWindow(window);
     }

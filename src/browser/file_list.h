@@ -1,12 +1,31 @@
-// The file list in the right pane: its subclass procedure, its
+// The file list in the right pane: inserting, finding and opening items,
+// the selection on the status bar, its subclass procedure, its
 // notifications and the shell changes queued for it.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
+#include "browser/list_item.h"
 #include "ui/browser_state.h"
 #include "ui/messages.h"
+
+// Makes the record of the item absolute of folder and inserts it at index
+// with its display name and standard icon. Returns the item's index, or -1.
+int InsertListItem(LPCITEMIDLIST absolute, IShellFolder* folder, int index);
+
+// Selects and shows the item whose file-system path is PendingPath.
+// Returns its index, or -1.
+int SelectListItemByPath();
+
+// Opens an item: a folder through the tree, a file through OpenPath, and
+// with OpenAnyFile other files through the shell's default verb.
+void OpenListItem(ListItemRecord* record);
+
+// Shows the selection on the status bar: nothing, the picture's name and
+// size, "1個選択" or "%d個選択".
+void UpdateSelectionStatus(BrowserState* state);
 
 // The list's own window procedure: the saved procedure first; after
 // scrolling, the first visible item is kept for the worker.

@@ -187,7 +187,7 @@ LRESULT CALLBACK PaneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DispatchMessageTable(PaneHandlers, window, message, wParam, lParam);
 }
 
-void CreateMainChildren(BrowserState* state, int splitPosition)
+void CreateMainChildren(BrowserState* state, int splitPosition, LPCITEMIDLIST startFolder)
 {
     // The status bar first: the panes stand above it.
     state->statusBar = CreateStatusWindowW(WS_CHILD | WS_VISIBLE | CCS_BOTTOM | SBARS_SIZEGRIP, nullptr,
@@ -213,6 +213,12 @@ void CreateMainChildren(BrowserState* state, int splitPosition)
     // The first folder is listed by posting to the worker: its queue must exist.
     if (state->workerReady)
         WaitForSingleObject(state->workerReady, INFINITE);
+
+    // Selecting the start folder lists it.
+    if (state->left.control) {
+        if (HTREEITEM start = InitFolderTree(state->left.control, state->mainWindow, startFolder))
+            TreeView_SelectItem(state->left.control, start);
+    }
 
     // The file list's own procedure keeps the first visible item for the worker.
     if (state->right.control) {

@@ -17,9 +17,10 @@ constexpr int StatusBarId = 20;
 
 // Creates the status bar, the standard icons, both panes with their
 // records, the folder tree and the file list, waits for the folder worker's
-// queue and subclasses the file list. splitPosition is the left pane's
-// width.
-void CreateMainChildren(BrowserState* state, int splitPosition);
+// queue, sets the tree up with the start folder (or the executable's
+// folder) selected and subclasses the file list. splitPosition is the left
+// pane's width.
+void CreateMainChildren(BrowserState* state, int splitPosition, LPCITEMIDLIST startFolder = nullptr);
 
 // Places the status bar and both panes after a change of the main window's
 // size; the split stays where it is.

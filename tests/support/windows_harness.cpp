@@ -222,6 +222,26 @@ std::vector<std::wstring> ListViewItemTexts(HWND list)
     return texts;
 }
 
+RECT ListViewIconRect(HWND list, int index)
+{
+    RECT rect = {};
+    DWORD owner = 0;
+    GetWindowThreadProcessId(list, &owner);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, owner);
+    if (!process)
+        return rect;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+    if (remote) {
+        RECT request = {LVIR_ICON, 0, 0, 0};
+        WriteProcessMemory(process, remote, &request, sizeof request, nullptr);
+        if (SendMessageW(list, LVM_GETITEMRECT, index, reinterpret_cast<LPARAM>(remote)))
+            ReadProcessMemory(process, remote, &rect, sizeof rect, nullptr);
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return rect;
+}
+
 bool SaveWindowPng(HWND window, const std::wstring& path)
 {
     RECT r = {};

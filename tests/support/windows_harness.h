@@ -78,6 +78,10 @@ void PressKey(HWND window, UINT virtualKey);
 // The texts of a list view's items, also of a list view in another process.
 std::vector<std::wstring> ListViewItemTexts(HWND list);
 
+// The icon rectangle of a list view's item (client coordinates), also of a
+// list view in another process; an empty rectangle when there is none.
+RECT ListViewIconRect(HWND list, int index);
+
 // Saves what the screen shows of a window as a PNG file.
 bool SaveWindowPng(HWND window, const std::wstring& path);
 

@@ -1,0 +1,251 @@
+// The file list of the main window: the selection on the status bar,
+// opening items, the browser's keys and the shell changes applied to a
+// listed folder with the item states and the worker's save area in step.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/browser_keys.h"
+#include "app/startup.h"
+#include "browser/change_queue.h"
+#include "browser/file_list.h"
+#include "browser/folder_tree.h"
+#include "browser/pane_window.h"
+#include "gui/viewer_test_support.h"
+#include "support/fixtures.h"
+#include "support/windows_harness.h"
+#include "ui/browser_state.h"
+#include "ui/owners.h"
+
+namespace {
+
+const wchar_t* const ClassNames[] = {L"ZaVuvi", L"ZaraZaduz", L"RezaDiz", L"ZuzeDod"};
+
+// A main window started on a folder of the test: a sub-folder, two
+// pictures and a text file.
+class FileList : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        instance = GetModuleHandleW(nullptr);
+        ASSERT_TRUE(RegisterZizeClasses(instance));
+        OleInitialize(nullptr);
+        ASSERT_TRUE(PrepareBrowserState());
+        LocalFree(Browser.exeDir);
+        root = dir.Path(L"");
+        if (root.back() != L'\\')
+            root += L'\\';
+        Browser.exeDir = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, (root.size() + 1) * sizeof(wchar_t)));
+        wcscpy(Browser.exeDir, root.c_str());
+
+        CreateDirectoryW((root + L"pics").c_str(), nullptr);
+        CreateDirectoryW((root + L"pics\\sub").c_str(), nullptr);
+        red = dir.Write(L"pics\\red.tga", TgaFile(64, 40, [](uint32_t, uint32_t) { return 0xFF0000u; }));
+        dir.Write(L"pics\\note.txt", std::vector<uint8_t>(10, 'x'));
+        dir.Write(L"pics\\z.tga", TgaFile(8, 8, [](uint32_t, uint32_t) { return 0x00FF00u; }));
+
+        Settings settings = {};
+        window = CreateZizeWindow(settings);
+        ASSERT_NE(nullptr, window);
+        ItemIdListOwner start(ILCreateFromPathW((root + L"pics").c_str()));
+        CreateMainChildren(&Browser, 200, start.get());
+        ShowWindow(window, SW_SHOWNORMAL);
+        PumpMessages();
+        list = Browser.right.control;
+        tree = Browser.left.control;
+        ASSERT_NE(nullptr, TreeView_GetSelection(tree));
+        WaitForListing(4);
+    }
+    void TearDown() override
+    {
+        if (window && IsWindow(window)) {
+            SendMessageW(window, WM_CLOSE, 0, 0);
+            RunMessageLoop();
+        }
+        for (HWND viewer; (viewer = FindWindowW(L"RezaDiz", nullptr)) != nullptr;)
+            DestroyWindow(viewer);
+        ReleaseBrowserState();
+        OleUninitialize();
+        for (const wchar_t* name : ClassNames)
+            UnregisterClassW(name, instance);
+        ResetBrowserState();
+        ClearPendingPath();
+    }
+
+    // The worker lists the selected folder and makes every thumbnail; then
+    // it is idle and the test may change the list as the main window does
+    // between two files.
+    void WaitForListing(size_t items)
+    {
+        for (int i = 0; i < 1000; ++i) {
+            PumpMessages();
+            bool done = Browser.selectedTreeItem == TreeView_GetSelection(tree) && Browser.itemCount == items;
+            for (DWORD k = 0; done && k < Browser.itemCount; ++k)
+                done = Browser.itemStates[k] != 0;
+            if (done)
+                return;
+            Sleep(10);
+        }
+        FAIL() << "the folder was not listed with its thumbnails";
+    }
+    std::vector<std::wstring> Names() const { return ListViewItemTexts(list); }
+    int IndexOf(const std::wstring& name) const
+    {
+        const std::vector<std::wstring> names = Names();
+        for (size_t i = 0; i < names.size(); ++i)
+            if (names[i] == name)
+                return static_cast<int>(i);
+        return -1;
+    }
+    void Select(const std::vector<int>& items)
+    {
+        LVITEMW none = {};
+        none.stateMask = LVIS_SELECTED;
+        SendMessageW(list, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&none));
+        for (int i : items) {
+            LVITEMW state = {};
+            state.stateMask = state.state = LVIS_SELECTED;
+            SendMessageW(list, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&state));
+        }
+    }
+    std::wstring StatusText() const
+    {
+        wchar_t text[400] = {};
+        SendMessageW(Browser.statusBar, SB_GETTEXTW, 255, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    // Applies one change of the list's registration as the main window does.
+    void Apply(LONG event, const std::wstring& first, const std::wstring& second, WorkerSaveArea* save)
+    {
+        ItemIdListOwner a(first.empty() ? nullptr : ILCreateFromPathW(first.c_str()));
+        ItemIdListOwner b(second.empty() ? nullptr : ILCreateFromPathW(second.c_str()));
+        ASSERT_TRUE(AppendChange(a.get(), b.get(), event, ChangeFromList));
+        ApplyChanges(save);
+    }
+
+    HINSTANCE instance = nullptr;
+    TempDir dir;
+    std::wstring root;
+    std::wstring red;
+    HWND window = nullptr;
+    HWND list = nullptr;
+    HWND tree = nullptr;
+};
+
+TEST_F(FileList, TheStatusBarShowsTheSelection)
+{
+    const int picture = IndexOf(L"red.tga");
+    ASSERT_GE(picture, 0);
+    Select({picture});
+    EXPECT_EQ(L"red.tga : 64 x 40 24bit", StatusText());
+    Select({});
+    EXPECT_EQ(L"", StatusText());
+    Select({IndexOf(L"note.txt")});
+    EXPECT_EQ(L"1個選択", StatusText());
+    Select({0, 1, 2});
+    EXPECT_EQ(L"3個選択", StatusText());
+}
+
+TEST_F(FileList, EnterOpensPicturesAndFoldersAndBackspaceGoesUpButNotPastTheDesktopsChildren)
+{
+    // Enter on a picture opens its viewer; on a text file nothing opens.
+    Select({IndexOf(L"red.tga"), IndexOf(L"note.txt")});
+    HandleBrowserKey(&Browser, VK_RETURN);
+    HWND viewer = FindWindowW(L"RezaDiz", red.c_str());
+    ASSERT_NE(nullptr, viewer);
+    EXPECT_EQ(64, ClientSize(viewer).cx);
+    DestroyWindow(viewer);
+
+    // Enter on a folder selects it in the tree, below the listed folder.
+    HTREEITEM pics = TreeView_GetSelection(tree);
+    Select({IndexOf(L"sub")});
+    HandleBrowserKey(&Browser, VK_RETURN);
+    HTREEITEM sub = TreeView_GetSelection(tree);
+    ASSERT_NE(pics, sub);
+    EXPECT_EQ(pics, TreeView_GetParent(tree, sub));
+    ASSERT_NE(nullptr, TreeRecordOf(tree, sub));
+    wchar_t path[MAX_PATH] = {};
+    SHGetPathFromIDListW(TreeRecordOf(tree, sub)->absolute, path);
+    EXPECT_EQ(0, lstrcmpiW((root + L"pics\\sub").c_str(), path));
+
+    // Backspace lists the parent of the listed folder.
+    Browser.selectedTreeItem = sub;
+    HandleBrowserKey(&Browser, VK_BACK);
+    EXPECT_EQ(pics, TreeView_GetSelection(tree));
+
+    // From a child of the desktop nothing happens.
+    HTREEITEM top = TreeView_GetChild(tree, TreeView_GetRoot(tree));
+    ASSERT_NE(nullptr, top);
+    TreeView_SelectItem(tree, top);
+    Browser.selectedTreeItem = top;
+    HandleBrowserKey(&Browser, VK_BACK);
+    EXPECT_EQ(top, TreeView_GetSelection(tree));
+}
+
+TEST_F(FileList, ShellChangesKeepTheItemStatesAndTheWorkersScanInStep)
+{
+    const std::vector<std::wstring> before = Names();
+    ASSERT_EQ(4u, before.size());
+    for (DWORD i = 0; i < Browser.itemCount; ++i)
+        Browser.itemStates[i] = static_cast<uint8_t>(10 + i);
+    WorkerSaveArea save = {7, 0, 4, 2};
+
+    // A new file is appended with state 0; the worker counts it.
+    const std::wstring added = dir.Write(L"pics\\new.tga", TgaFile(4, 4, [](uint32_t, uint32_t) { return 0u; }));
+    Apply(SHCNE_CREATE, added, L"", &save);
+    EXPECT_EQ(L"new.tga", Names().back());
+    ASSERT_EQ(5u, Browser.itemCount);
+    EXPECT_EQ(0, Browser.itemStates[4]);
+    EXPECT_EQ(5u, save.itemCount);
+
+    // Deleting an item below the scan position moves the scan down with it.
+    DeleteFileW(red.c_str());
+    const int redIndex = IndexOf(L"red.tga");
+    ASSERT_GE(redIndex, 0);
+    save.currentIndex = redIndex + 1;
+    const uint8_t after = Browser.itemStates[redIndex + 1];
+    Apply(SHCNE_DELETE, red, L"", &save);
+    EXPECT_EQ(-1, IndexOf(L"red.tga"));
+    EXPECT_EQ(4u, Browser.itemCount);
+    EXPECT_EQ(after, Browser.itemStates[redIndex]);
+    EXPECT_EQ(4u, save.itemCount);
+    EXPECT_EQ(redIndex, save.currentIndex);
+    EXPECT_EQ(7u, save.nextWParam);
+
+    // A rename changes the text in place; an update asks for a new thumbnail.
+    const std::wstring renamed = root + L"pics\\renamed.tga";
+    ASSERT_TRUE(MoveFileW(added.c_str(), renamed.c_str()));
+    Apply(SHCNE_RENAMEITEM, added, renamed, &save);
+    const int index = IndexOf(L"renamed.tga");
+    ASSERT_EQ(3, index);
+    Browser.itemStates[index] = 2;
+    Apply(SHCNE_UPDATEITEM, renamed, L"", &save);
+    EXPECT_EQ(0, Browser.itemStates[index]);
+
+    // Changes elsewhere leave the list alone.
+    const std::wstring elsewhere = dir.Write(L"other.tga", TgaFile(4, 4, [](uint32_t, uint32_t) { return 0u; }));
+    Apply(SHCNE_CREATE, elsewhere, L"", &save);
+    EXPECT_EQ(4u, Browser.itemCount);
+
+    // The whole list brought up to date: gone items deleted, new ones appended.
+    DeleteFileW((root + L"pics\\z.tga").c_str());
+    dir.Write(L"pics\\late.tga", TgaFile(4, 4, [](uint32_t, uint32_t) { return 0u; }));
+    Apply(SHCNE_UPDATEDIR, root + L"pics", L"", &save);
+    EXPECT_EQ(-1, IndexOf(L"z.tga"));
+    EXPECT_EQ(L"late.tga", Names().back());
+    EXPECT_EQ(Names().size(), Browser.itemCount);
+    EXPECT_EQ(Browser.itemCount, save.itemCount);
+    EXPECT_EQ(0, Browser.itemStates[Browser.itemCount - 1]);
+
+    // The listed folder removed: the tree moves to its parent.
+    HTREEITEM pics = TreeView_GetSelection(tree);
+    Apply(SHCNE_RMDIR, root + L"pics", L"", &save);
+    EXPECT_EQ(TreeView_GetParent(tree, pics), TreeView_GetSelection(tree));
+}
+
+}  // namespace
