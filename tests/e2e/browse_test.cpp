@@ -102,10 +102,12 @@ std::vector<uint32_t> ExpectedThumbnail(const std::wstring& path)
 // Whether the screen shows the thumbnail anywhere inside the icon rectangle.
 bool ShowsThumbnail(const std::vector<uint32_t>& screen, SIZE size, RECT icon, const std::vector<uint32_t>& thumb)
 {
-    for (LONG y = icon.top; y + 80 <= icon.bottom + 2 && y + 80 <= size.cy; ++y)
-        for (LONG x = icon.left; x + 80 <= icon.right && x + 80 <= size.cx; ++x) {
-            if (x < 0 || y < 0)
-                continue;
+    if (thumb.size() != 80 * 80 || screen.size() != size_t(size.cx) * size.cy)
+        return false;
+    const LONG top = icon.top > 4 ? icon.top - 4 : 0;
+    const LONG left = icon.left > 4 ? icon.left - 4 : 0;
+    for (LONG y = top; y + 80 <= icon.bottom + 4 && y + 80 <= size.cy; ++y)
+        for (LONG x = left; x + 80 <= icon.right + 4 && x + 80 <= size.cx; ++x) {
             bool same = true;
             for (int row = 0; same && row < 80; ++row)
                 for (int column = 0; same && column < 80; ++column)
@@ -191,6 +193,90 @@ TEST_F(Browse, AFileOnTheCommandLineOpensAndTheFolderIsShownAgainAtTheNextStart)
     EXPECT_GE(IndexOf(list, L"readme.txt"), 0);
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(0u, again.WaitForExit(ExitTimeoutMs));
+}
+
+// Writes bytes to a file in a folder; returns its path.
+std::wstring WriteFile(const std::wstring& folder, const std::wstring& name, const std::vector<uint8_t>& bytes)
+{
+    const std::wstring path = folder + L"\\" + name;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        if (!bytes.empty())
+            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    return path;
+}
+
+TEST_F(Browse, DamagedFilesKeepTheirIconsAndTheGoodOnesStillGetThumbnails)
+{
+    // Every fixture picture cut in half and bit-flipped, under names that
+    // sort among the good pictures.
+    const std::wstring damaged = dir.Path(L"damaged");
+    ASSERT_TRUE(CreateDirectoryW(damaged.c_str(), nullptr));
+    int n = 0;
+    for (const ManifestRow& row : ReadManifest()) {
+        std::vector<uint8_t> bytes;
+        if (row.format.rfind("ZIP", 0) == 0 || row.format.rfind("LZH", 0) == 0 || !ReadFixture(row.path, &bytes))
+            continue;
+        const std::string dot = row.path.substr(row.path.rfind('.'));
+        const std::wstring extension(dot.begin(), dot.end());
+        std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + bytes.size() / 2);
+        WriteFile(damaged, L"c" + std::to_wstring(n) + extension, cut);
+        for (size_t i = 17; i < bytes.size(); i += 97)
+            bytes[i] ^= 0x5A;
+        WriteFile(damaged, L"f" + std::to_wstring(n) + extension, bytes);
+        ++n;
+    }
+    ASSERT_GT(n, 10);
+
+    // A header that claims 65,535 x 65,535, an empty file, a ZIP that is
+    // none, a long name, and a file that cannot be opened while it is listed.
+    std::vector<uint8_t> huge(18, 0);
+    huge[2] = 2;
+    huge[12] = huge[13] = huge[14] = huge[15] = 0xFF;
+    huge[16] = 24;
+    WriteFile(damaged, L"huge.tga", huge);
+    WriteFile(damaged, L"empty.mag", {});
+    WriteFile(damaged, L"fake.zip", std::vector<uint8_t>{'P', 'K', 3, 4, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14});
+    WriteFile(damaged, std::wstring(150, L'x') + L".pi", {'P', 'i', 0x1A});
+    const std::wstring locked = CopyFileInto(FixturePath("pi/s07_text_123x77_pi16.pi"), damaged);
+    HANDLE hold = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hold);
+
+    // Good pictures among them, one with a Japanese name.
+    const std::wstring japanese = damaged + L"\\\u65E5\u672C\u8A9E\u306E\u7D75.mag";
+    ASSERT_TRUE(CopyFileW(names[0].c_str(), japanese.c_str(), FALSE));
+    const std::wstring last = CopyFileInto(names[2], damaged);
+
+    ChildProcess zize;
+    HWND window = Start(&zize, L"\"" + damaged + L"\"");
+    ASSERT_NE(nullptr, window);
+    HWND list = ListOf(window);
+    const size_t items = 2 * n + 7;
+    ASSERT_TRUE(WaitForItems(list, items)) << ListViewItemTexts(list).size() << " of " << items;
+
+    bool shown = true;
+    for (const std::wstring& path : {japanese, last}) {
+        const int index = IndexOf(list, path.substr(path.rfind(L'\\') + 1));
+        ASSERT_GE(index, 0);
+        bool found = false;
+        for (int attempt = 0; attempt < 600 && !found && zize.Running(); ++attempt) {
+            SendMessageW(list, LVM_ENSUREVISIBLE, index, FALSE);
+            SIZE size = {};
+            const std::vector<uint32_t> screen = CaptureClient(list, &size);
+            found = ShowsThumbnail(screen, size, ListViewIconRect(list, index), ExpectedThumbnail(path));
+            if (!found)
+                Sleep(100);
+        }
+        shown = shown && found;
+    }
+    EXPECT_TRUE(shown) << "the good pictures among the damaged ones got no thumbnails";
+    CloseHandle(hold);
+    ASSERT_TRUE(zize.Running());
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, zize.WaitForExit(ExitTimeoutMs));
 }
 
 }  // namespace
