@@ -11,6 +11,7 @@
 #include "browser/pane_window.h"
 #include "image/imaging_services_win.h"
 #include "image/shared_lock_win.h"
+#include "thumbs/folder_listing.h"
 #include "thumbs/folder_worker.h"
 #include "ui/browser_state.h"
 #include "ui/message_table.h"
@@ -207,18 +208,30 @@ void PostNextFromVisible(BrowserState* state)
     }
 }
 
-LRESULT OnThumbnailReady(BrowserState* state, HWND, WPARAM, LPARAM)
+// The worker asks for a list item (lParam 1: the listing is empty).
+LRESULT OnRequestItem(BrowserState* state, HWND, WPARAM wParam, LPARAM lParam)
 {
-    if (state)
-        PostNextFromVisible(state);
+    if (state && lParam == 0)
+        RequestItem(state, wParam);
+    return 0;
+}
+
+LRESULT OnThumbnailReady(BrowserState* state, HWND, WPARAM wParam, LPARAM lParam)
+{
+    if (!state)
+        return 0;
+    StoreThumbnail(state, wParam, lParam);
+    PostNextFromVisible(state);
     return 0;
 }
 
 // A folder's listing arrives: the list shows the tree item from now on.
-LRESULT OnFolderListed(BrowserState* state, HWND, WPARAM, LPARAM lParam)
+LRESULT OnFolderListed(BrowserState* state, HWND, WPARAM wParam, LPARAM lParam)
 {
-    if (state)
-        state->selectedTreeItem = reinterpret_cast<HTREEITEM>(lParam);
+    if (!state)
+        return 0;
+    state->selectedTreeItem = reinterpret_cast<HTREEITEM>(lParam);
+    ListFolder(state, reinterpret_cast<TreeItemRecord*>(wParam));
     return 0;
 }
 
@@ -254,6 +267,7 @@ const MessageRow<BrowserState> MainHandlers[] = {
     {WM_KEYDOWN, OnKeyDown},
     {MSG_CONTROL, OnControl},
     {MSG_OPEN_PENDING, OnOpenPending},
+    {MSG_REQUEST_ITEM, OnRequestItem},
     {MSG_THUMBNAIL_READY, OnThumbnailReady},
     {MSG_FOLDER_LISTED, OnFolderListed},
     {MSG_RESTART, OnRestart},

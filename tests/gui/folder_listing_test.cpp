@@ -1,0 +1,480 @@
+// The folder listing and the thumbnail worker with the real main window:
+// folders first with their states, the order of the worker's requests,
+// picture thumbnails and shell icons in the image list, damaged files,
+// coalesced listings, scrolling, shell changes between two files, and
+// closing while a thumbnail is being made.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/startup.h"
+#include "browser/change_queue.h"
+#include "browser/folder_tree.h"
+#include "browser/list_item.h"
+#include "browser/pane_window.h"
+#include "browser/standard_icons.h"
+#include "gui/viewer_test_support.h"
+#include "image/thumbnail.h"
+#include "platform/memory_block.h"
+#include "support/fixtures.h"
+#include "thumbs/folder_worker.h"
+#include "ui/browser_state.h"
+#include "ui/messages.h"
+#include "ui/owners.h"
+
+namespace {
+
+const wchar_t* const ClassNames[] = {L"ZaVuvi", L"ZaraZaduz", L"RezaDiz", L"ZuzeDod"};
+
+// One message from the worker as the main window received it.
+struct Seen {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    WorkerSaveArea save;  // a copy, for MSG_CHANGES_PENDING
+};
+
+// What the main window receives from the worker, recorded by a subclass
+// that calls the hook first and then the window's own procedure.
+std::vector<Seen> seen;
+std::function<void(const Seen&)> hook;
+WNDPROC mainProc = nullptr;
+
+LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message >= MSG_REQUEST_ITEM && message <= MSG_CHANGES_PENDING) {
+        Seen s = {message, wParam, lParam, {}};
+        if (message == MSG_CHANGES_PENDING)
+            s.save = *reinterpret_cast<const WorkerSaveArea*>(wParam);
+        seen.push_back(s);
+        if (hook)
+            hook(s);
+    }
+    return CallWindowProcW(mainProc, window, message, wParam, lParam);
+}
+
+uint32_t Pattern(uint32_t x, uint32_t y)
+{
+    return (x * 37 & 0xFF) << 16 | (y * 11 & 0xFF) << 8 | ((x + y) * 5 & 0xFF);
+}
+
+class FolderListing : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        instance = GetModuleHandleW(nullptr);
+        ASSERT_TRUE(RegisterZizeClasses(instance));
+        OleInitialize(nullptr);
+        ASSERT_TRUE(PrepareBrowserState());
+        LocalFree(Browser.exeDir);
+        const std::wstring exe = dir.Path(L"") + L"\\";
+        Browser.exeDir = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, (exe.size() + 1) * sizeof(wchar_t)));
+        wcscpy(Browser.exeDir, exe.c_str());
+
+        Settings settings = {};
+        settings.geometryComplete = true;
+        settings.left = settings.top = 20;
+        settings.width = 700;
+        settings.height = 500;
+        window = CreateZizeWindow(settings);
+        ASSERT_NE(nullptr, window);
+        ShowWindow(window, SW_SHOWNORMAL);
+        CreateMainChildren(&Browser, 150);
+        mainProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingProc)));
+        PumpMessages();
+    }
+    void TearDown() override
+    {
+        hook = nullptr;
+        if (window && IsWindow(window)) {
+            SendMessageW(window, WM_CLOSE, 0, 0);
+            RunMessageLoop();
+        }
+        seen.clear();
+        // The list's records borrowed the folders' interfaces: freed last.
+        for (TreeItemRecord& folder : folders) {
+            folder.folder->Release();
+            CoTaskMemFree(folder.absolute);
+        }
+        ReleaseBrowserState();
+        OleUninitialize();
+        for (const wchar_t* name : ClassNames)
+            UnregisterClassW(name, instance);
+        ResetBrowserState();
+    }
+
+    // A tree item record for a folder below the temporary folder, made
+    // like the tree makes them; kept until the end of the test.
+    TreeItemRecord* Folder(const std::wstring& name)
+    {
+        const std::wstring path = dir.Path(name);
+        CreateDirectoryW(path.c_str(), nullptr);
+        ComPtr<IShellFolder> desktop;
+        TreeItemRecord record = {};
+        if (FAILED(SHGetDesktopFolder(desktop.receive())) ||
+            FAILED(desktop->ParseDisplayName(nullptr, nullptr, const_cast<wchar_t*>(path.c_str()), nullptr,
+                                             &record.absolute, nullptr)) ||
+            FAILED(desktop->BindToObject(record.absolute, nullptr, IID_IShellFolder,
+                                         reinterpret_cast<void**>(&record.folder)))) {
+            ADD_FAILURE() << "no shell folder for the test folder";
+            return nullptr;
+        }
+        record.relative = ILFindLastID(record.absolute);
+        folders.push_back(record);
+        return &folders.back();
+    }
+
+    // Waits, handling the main thread's messages, until done() holds.
+    bool WaitFor(const std::function<bool()>& done, DWORD ms = 20000)
+    {
+        const DWORD start = GetTickCount();
+        while (!done()) {
+            if (GetTickCount() - start > ms)
+                return false;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            PumpMessages();
+        }
+        return true;
+    }
+
+    // Where the worker's messages about folder begin, or -1.
+    int ListedAt(const TreeItemRecord* folder) const
+    {
+        for (size_t i = seen.size(); i-- > 0;)
+            if (seen[i].message == MSG_FOLDER_LISTED && seen[i].wParam == WPARAM(folder))
+                return int(i);
+        return -1;
+    }
+    // The messages of one kind since folder was listed.
+    std::vector<Seen> Since(const TreeItemRecord* folder, UINT message) const
+    {
+        std::vector<Seen> found;
+        const int at = ListedAt(folder);
+        for (size_t i = at < 0 ? seen.size() : size_t(at); i < seen.size(); ++i)
+            if (seen[i].message == message)
+                found.push_back(seen[i]);
+        return found;
+    }
+    // Lists folder through the worker and waits until every file was tried
+    // and its result handled.
+    void ListAndWait(const TreeItemRecord* folder, uint32_t files)
+    {
+        ASSERT_TRUE(PostToWorker(WT_LIST_FOLDER, WPARAM(folder), 0));
+        ASSERT_TRUE(WaitFor([&] {
+            if (ListedAt(folder) < 0 || Since(folder, MSG_THUMBNAIL_READY).size() < files)
+                return false;
+            for (DWORD i = 0; i < Browser.itemCount; ++i)
+                if (Browser.itemStates[i] == 0)
+                    return false;
+            return true;
+        })) << "the listing did not finish";
+    }
+    std::vector<uint32_t> RequestedIndices(const TreeItemRecord* folder) const
+    {
+        std::vector<uint32_t> indices;
+        for (const Seen& s : Since(folder, MSG_REQUEST_ITEM))
+            indices.push_back(uint32_t(s.wParam));
+        return indices;
+    }
+
+    HWND List() const { return Browser.right.control; }
+    int ItemCount() const { return int(SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0)); }
+    int IndexOf(const std::wstring& text) const
+    {
+        LVFINDINFOW find = {LVFI_STRING, text.c_str()};
+        return int(SendMessageW(List(), LVM_FINDITEMW, WPARAM(-1), reinterpret_cast<LPARAM>(&find)));
+    }
+    int ImageOf(int index) const
+    {
+        LVITEMW item = {};
+        item.mask = LVIF_IMAGE;
+        item.iItem = index;
+        SendMessageW(List(), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        return item.iImage;
+    }
+    std::vector<uint8_t> States() const
+    {
+        return Browser.itemStates ? std::vector<uint8_t>(Browser.itemStates, Browser.itemStates + Browser.itemCount)
+                                  : std::vector<uint8_t>();
+    }
+
+    HINSTANCE instance = nullptr;
+    TempDir dir;
+    HWND window = nullptr;
+    std::vector<TreeItemRecord> folders = std::vector<TreeItemRecord>();
+};
+
+// An image of the list's image list drawn on white, as 80 x 80 blue, green, red.
+std::vector<uint8_t> DrawnImage(int image)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 80, -80, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    GdiObjectOwner bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    MemoryDcOwner dc(CreateCompatibleDC(nullptr));
+    std::vector<uint8_t> bgr;
+    if (!bitmap || !dc)
+        return bgr;
+    {
+        Selection selected(dc.get(), bitmap.get());
+        std::memset(bits, 0xFF, 80 * 80 * 4);
+        ImageList_Draw(Browser.listImages, image, dc.get(), 0, 0, ILD_NORMAL);
+        GdiFlush();
+    }
+    const uint8_t* p = static_cast<const uint8_t*>(bits);
+    for (size_t i = 0; i < 80 * 80; ++i)
+        bgr.insert(bgr.end(), p + i * 4, p + i * 4 + 3);
+    return bgr;
+}
+
+// The thumbnail that the scaler makes of a Pattern picture.
+std::vector<uint8_t> ExpectedThumbnail(uint32_t width, uint32_t height)
+{
+    std::vector<uint8_t> src;
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint32_t c = Pattern(x, y);
+            src.insert(src.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
+        }
+    ThumbnailBlock thumb;
+    ScaleToThumbnail(&thumb, src.data(), width, height, ptrdiff_t(width) * 3);
+    return std::vector<uint8_t>(thumb.pixels, thumb.pixels + kThumbnailBytes);
+}
+
+TEST_F(FolderListing, FoldersComeFirstAndEveryFileIsTriedOnceForAThumbnail)
+{
+    TreeItemRecord* folder = Folder(L"mixed");
+    for (const wchar_t* name : {L"mixed\\f1", L"mixed\\f2", L"mixed\\f3"})
+        CreateDirectoryW(dir.Path(name).c_str(), nullptr);
+    CreateDirectoryW(dir.Path(L"mixed\\hidden").c_str(), nullptr);
+    SetFileAttributesW(dir.Path(L"mixed\\hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    dir.Write(L"mixed\\wide.tga", TgaFile(120, 50, Pattern));
+    dir.Write(L"mixed\\small.tga", TgaFile(30, 40, Pattern));
+    dir.Write(L"mixed\\x.png", std::vector<uint8_t>(10, 'x'));
+    dir.Write(L"mixed\\notes.txt", std::vector<uint8_t>(40, 'n'));
+    std::vector<uint8_t> damaged = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    damaged.resize(64, 0xA5);
+    dir.Write(L"mixed\\bad.png", damaged);
+    const long live = LiveAllocations();
+    const DWORD handles = [] {
+        DWORD count = 0;
+        GetProcessHandleCount(GetCurrentProcess(), &count);
+        return count;
+    }();
+
+    // The hidden folder is left out; the states are read at the first request.
+    std::vector<uint8_t> firstStates;
+    hook = [&](const Seen& s) {
+        if (s.message == MSG_REQUEST_ITEM && firstStates.empty())
+            firstStates = States();
+    };
+    ListAndWait(folder, 5);
+    ASSERT_EQ(8, ItemCount());
+    EXPECT_EQ((std::vector<uint8_t>{1, 1, 1, 0, 0, 0, 0, 0}), firstStates);
+    EXPECT_EQ((std::vector<uint8_t>{1, 1, 1, 2, 2, 2, 2, 2}), States());
+    EXPECT_EQ((std::vector<uint32_t>{3, 4, 5, 6, 7}), RequestedIndices(folder));
+    for (const wchar_t* name : {L"f1", L"f2", L"f3"}) {
+        EXPECT_LT(IndexOf(name), 3);
+        EXPECT_EQ(Browser.imageIndex[1], ImageOf(IndexOf(name)));
+    }
+
+    // Pictures: the scaled picture, and the record has its size and depth.
+    for (const auto& picture : {std::make_tuple(L"wide.tga", 120u, 50u), std::make_tuple(L"small.tga", 30u, 40u)}) {
+        const int index = IndexOf(std::get<0>(picture));
+        ASSERT_GE(index, 3);
+        ASSERT_GE(ImageOf(index), 3);
+        EXPECT_TRUE(DrawnImage(ImageOf(index)) == ExpectedThumbnail(std::get<1>(picture), std::get<2>(picture)));
+        const ListItemRecord* record = ListRecordOf(List(), index);
+        EXPECT_EQ(std::get<1>(picture), record->width);
+        EXPECT_EQ(std::get<2>(picture), record->height);
+        EXPECT_EQ(24u, record->bitDepth);
+    }
+    // A file too short to classify and a text file: the shell's icon.
+    for (const wchar_t* name : {L"x.png", L"notes.txt"}) {
+        const int index = IndexOf(name);
+        EXPECT_GE(ImageOf(index), 3) << index;
+        EXPECT_NE(DrawnImage(Browser.imageIndex[0]), DrawnImage(ImageOf(index)));
+        EXPECT_EQ(0u, ListRecordOf(List(), index)->width);
+    }
+    // A damaged picture keeps the file icon and is not tried again.
+    const int bad = IndexOf(L"bad.png");
+    EXPECT_EQ(Browser.imageIndex[0], ImageOf(bad));
+    EXPECT_EQ(7, ImageList_GetImageCount(Browser.listImages));
+    const size_t before = seen.size();
+    ASSERT_TRUE(PostToWorker(WT_NEXT, 0, 0));
+    ASSERT_TRUE(PostToWorker(WT_NEXT, 3, 1));
+    TreeItemRecord* empty = Folder(L"empty");
+    ASSERT_TRUE(PostToWorker(WT_LIST_FOLDER, WPARAM(empty), 0));
+    ASSERT_TRUE(WaitFor([&] { return ListedAt(empty) >= 0 && Since(empty, MSG_REQUEST_ITEM).size() == 1; }));
+    for (size_t i = before; i < size_t(ListedAt(empty)); ++i)
+        EXPECT_NE(MSG_REQUEST_ITEM, seen[i].message);
+
+    // The empty folder: the standard icons alone, no states, the empty request.
+    EXPECT_EQ(0, ItemCount());
+    EXPECT_EQ(3, ImageList_GetImageCount(Browser.listImages));
+    EXPECT_EQ((std::vector<int32_t>{0, 1, 2}), std::vector<int32_t>(Browser.imageIndex, Browser.imageIndex + 3));
+    EXPECT_EQ(nullptr, Browser.itemStates);
+    EXPECT_EQ(1, Since(empty, MSG_REQUEST_ITEM)[0].lParam);
+    EXPECT_NE(NoChangeRegistration, Browser.changeRegistration[0]);
+
+    // The folder left, the loader's memory and the files are given back.
+    EXPECT_EQ(live, LiveAllocations());
+    DWORD after = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &after);
+    EXPECT_LE(after, handles);
+}
+
+TEST_F(FolderListing, TenQuickListingsListOnlyTheLastAndAWaitingQuitWins)
+{
+    std::vector<TreeItemRecord*> tens;
+    for (int i = 0; i < 10; ++i) {
+        tens.push_back(Folder(L"q" + std::to_wstring(i)));
+        dir.Write(L"q" + std::to_wstring(i) + L"\\a.txt", std::vector<uint8_t>(30, 'a'));
+    }
+
+    // The worker is held while the requests queue up, with a change among them.
+    ASSERT_NE(DWORD(-1), SuspendThread(Browser.workerThread));
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_TRUE(PostToWorker(WT_LIST_FOLDER, WPARAM(tens[size_t(i)]), 0));
+        if (i == 4)
+            ASSERT_TRUE(PostToWorker(WT_CHANGES, 0, 0));
+    }
+    ResumeThread(Browser.workerThread);
+    ListAndWait(tens[9], 1);
+    size_t listings = 0;
+    for (const Seen& s : seen)
+        listings += s.message == MSG_FOLDER_LISTED;
+    EXPECT_EQ(1u, listings);
+    EXPECT_EQ(0, IndexOf(L"a.txt"));
+
+    // Listings and a quit waiting together: the worker only quits.
+    ASSERT_NE(DWORD(-1), SuspendThread(Browser.workerThread));
+    ASSERT_TRUE(PostToWorker(WT_LIST_FOLDER, WPARAM(tens[1]), 0));
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(PostToWorker(WT_LIST_FOLDER, WPARAM(tens[2]), 0));
+    ResumeThread(Browser.workerThread);
+    EXPECT_EQ(0, RunMessageLoop());
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(-1, ListedAt(tens[1]));
+    EXPECT_EQ(-1, ListedAt(tens[2]));
+}
+
+TEST_F(FolderListing, AScrollRestartsTheScanAndChangesWaitForTheNextFile)
+{
+    TreeItemRecord* folder = Folder(L"many");
+    for (int i = 0; i < 30; ++i)
+        dir.Write(L"many\\" + std::to_wstring(100 + i) + L".txt", std::vector<uint8_t>(20, 't'));
+    ItemIdListOwner elsewhere(ILCreateFromPathW(dir.Path(L"").c_str()));
+    ASSERT_TRUE(elsewhere);
+
+    // The user scrolls while the first file is made; a shell change comes
+    // while the worker is asked for item 21.
+    hook = [&](const Seen& s) {
+        if (s.message == MSG_REQUEST_ITEM && s.wParam == 0 && s.lParam == 0)
+            Browser.firstVisibleIndex = 20;
+        if (s.message == MSG_REQUEST_ITEM && s.wParam == 21) {
+            AppendChange(elsewhere.get(), nullptr, SHCNE_UPDATEITEM, ChangeFromList);
+            PostToWorker(WT_CHANGES, reinterpret_cast<WPARAM>(Browser.changeQueue), 0);
+        }
+    };
+    ListAndWait(folder, 30);
+    std::vector<uint32_t> expected = {0};
+    for (uint32_t i = 20; i < 30; ++i)
+        expected.push_back(i);
+    for (uint32_t i = 1; i < 20; ++i)
+        expected.push_back(i);
+    EXPECT_EQ(expected, RequestedIndices(folder));
+    EXPECT_EQ(-1, Browser.firstVisibleIndex);
+
+    // The changes were applied after item 21's result, before the next request.
+    const std::vector<Seen> pending = Since(folder, MSG_CHANGES_PENDING);
+    ASSERT_EQ(1u, pending.size());
+    EXPECT_EQ(30u, pending[0].save.itemCount);
+    EXPECT_EQ(21, pending[0].save.currentIndex);
+    EXPECT_EQ(0u, pending[0].save.nextMode);
+    EXPECT_EQ(0u, Browser.changeCount);
+    size_t at = size_t(ListedAt(folder));
+    while (seen[at].message != MSG_CHANGES_PENDING)
+        ++at;
+    EXPECT_EQ(MSG_THUMBNAIL_READY, seen[at - 1].message);
+    EXPECT_EQ(21u, seen[at - 2].wParam);
+    EXPECT_EQ(22u, seen[at + 1].wParam);
+
+    // Idle: a change makes the worker restart, and the queue is applied.
+    hook = nullptr;
+    ASSERT_TRUE(AppendChange(elsewhere.get(), nullptr, SHCNE_UPDATEITEM, ChangeFromList));
+    ASSERT_TRUE(PostToWorker(WT_CHANGES, 0, 0));
+    ASSERT_TRUE(WaitFor([&] { return Since(folder, MSG_CHANGES_PENDING).size() == 2; }));
+    EXPECT_EQ(1u, Since(folder, MSG_RESTART).size());
+    EXPECT_EQ(0u, Browser.changeCount);
+}
+
+TEST_F(FolderListing, ClosingWhileAThumbnailIsMadeEndsTheWorkerCleanly)
+{
+    TreeItemRecord* folder = Folder(L"big");
+    dir.Write(L"big\\large.tga", TgaFile(2400, 1800, Pattern));
+    dir.Write(L"big\\next.tga", TgaFile(20, 20, Pattern));
+    const long live = LiveAllocations();
+    ASSERT_TRUE(PostToWorker(WT_LIST_FOLDER, WPARAM(folder), 0));
+    ASSERT_TRUE(WaitFor([&] { return !Since(folder, MSG_REQUEST_ITEM).empty(); }));
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, RunMessageLoop());
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(Browser.workerThread, 10000));
+    EXPECT_LE(RequestedIndices(folder).size(), 2u);
+    EXPECT_EQ(live, LiveAllocations());
+}
+
+// A 32 x 32 colour icon: Pattern colours, opaque on its left half only.
+HICON MakeTestIcon(int side)
+{
+    std::vector<uint32_t> colour(size_t(side) * side);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            colour[size_t(y) * side + x] = 0xFF000000u | Pattern(uint32_t(x), uint32_t(y));
+    const int maskRow = (side + 15) / 16 * 2;
+    std::vector<uint8_t> mask(size_t(maskRow) * side, 0);
+    for (int y = 0; y < side; ++y)
+        for (int x = side / 2; x < side; ++x)
+            mask[size_t(y) * maskRow + x / 8] |= uint8_t(0x80 >> x % 8);
+    GdiObjectOwner maskBitmap(CreateBitmap(side, side, 1, 1, mask.data()));
+    GdiObjectOwner colourBitmap(CreateBitmap(side, side, 1, 32, colour.data()));
+    ICONINFO info = {TRUE, 0, 0, static_cast<HBITMAP>(maskBitmap.get()), static_cast<HBITMAP>(colourBitmap.get())};
+    return CreateIconIndirect(&info);
+}
+
+TEST_F(FolderListing, IconToThumbnailCentresAColourIconAndRefusesOthers)
+{
+    std::vector<BYTE> out(IconImage80AllocBytes, 0x11);
+    std::vector<BYTE> work(WorkerIconWorkBytes);
+    IconOwner icon(MakeTestIcon(32));
+    ASSERT_TRUE(icon);
+    ASSERT_TRUE(IconToThumbnail(icon.get(), out.data(), work.data()));
+    int wrong = 0;
+    for (uint32_t y = 0; y < 80; ++y)
+        for (uint32_t x = 0; x < 80; ++x) {
+            const bool inside = x >= 24 && x < 56 && y >= 24 && y < 56;
+            const bool opaque = inside && x < 40;
+            const bool maskBit = out[IconImage80MaskOffset + y * 10 + x / 8] & (0x80 >> x % 8);
+            wrong += maskBit == opaque;
+            const BYTE* p = &out[(y * 80 + x) * 4];
+            const uint32_t c = uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+            wrong += inside ? c != Pattern(x - 24, y - 24) : c != 0;
+        }
+    EXPECT_EQ(0, wrong);
+
+    // A side that is not a multiple of 8 is refused.
+    IconOwner odd(MakeTestIcon(20));
+    EXPECT_FALSE(IconToThumbnail(odd.get(), out.data(), work.data()));
+}
+
+}  // namespace
