@@ -232,6 +232,10 @@ LRESULT OnFolderListed(BrowserState* state, HWND, WPARAM wParam, LPARAM lParam)
         return 0;
     state->selectedTreeItem = reinterpret_cast<HTREEITEM>(lParam);
     ListFolder(state, reinterpret_cast<TreeItemRecord*>(wParam));
+
+    // A file given by the command line or a second start opens now.
+    if (PendingPath[0] != L'\0')
+        OpenPendingFileInList();
     return 0;
 }
 
