@@ -8,6 +8,8 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <cstddef>
+
 #include "ui/browser_state.h"
 
 // The record behind one tree item (its lParam), owned by the item and
@@ -40,6 +42,9 @@ HTREEITEM FindTreeItem(HWND tree, HTREEITEM start, LPCITEMIDLIST absolute);
 // Searches the items that exist already, depth first from first, for the
 // one whose absolute list equals absolute. Returns it, or none.
 HTREEITEM FindLoadedTreeItem(HWND tree, HTREEITEM first, LPCITEMIDLIST absolute);
+
+// How many tree item records exist (made and not yet freed).
+size_t LiveTreeRecordCount();
 
 // The record of a tree item, or none.
 TreeItemRecord* TreeRecordOf(HWND tree, HTREEITEM item);

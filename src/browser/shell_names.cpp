@@ -88,16 +88,26 @@ bool ShellDisplayName(IShellFolder* folder, LPCITEMIDLIST child, SHGDNF flags, w
 
 void RecordExcludedIds()
 {
+    // Where the Control Panel lies below the computer folder (older systems,
+    // Wine), its first ID is the computer's own: the ID that names the
+    // folder itself is then its last one, and the computer stays shown.
+    ItemIdListOwner computer;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, computer.receive())))
+        computer.reset();
     const int folders[2] = {CSIDL_CONTROLS, CSIDL_BITBUCKET};
     for (int i = 0; i < 2; ++i) {
         excludedKnown[i] = false;
         ItemIdListOwner list;
         if (FAILED(SHGetSpecialFolderLocation(nullptr, folders[i], list.receive())) || !list)
             continue;
-        // Only a first ID of exactly this size can match; shorter ones are not recorded.
-        if (IdSize(list.get()) < ExcludedIdSize)
+        LPCITEMIDLIST id = list.get();
+        if (computer && IdSize(computer.get()) == ExcludedIdSize && IdSize(id) == ExcludedIdSize &&
+            std::memcmp(computer.get(), id, ExcludedIdSize) == 0)
+            id = ILFindLastID(id);
+        // Only an ID of exactly this size can match; shorter ones are not recorded.
+        if (IdSize(id) < ExcludedIdSize)
             continue;
-        std::memcpy(excludedIds[i], list.get(), ExcludedIdSize);
+        std::memcpy(excludedIds[i], id, ExcludedIdSize);
         excludedKnown[i] = true;
     }
 }

@@ -25,7 +25,8 @@ bool StrRetToText(STRRET* name, LPCITEMIDLIST id, wchar_t* text, size_t capacity
 bool ShellDisplayName(IShellFolder* folder, LPCITEMIDLIST child, SHGDNF flags, wchar_t* text, size_t capacity);
 
 // Records the first 20 bytes of the item-ID lists of the Control Panel and
-// the Recycle Bin.
+// the Recycle Bin: of the first ID, or of the last one when the first is
+// the computer folder's (which must stay shown).
 void RecordExcludedIds();
 
 // Whether the first ID of id is 20 bytes long and equal to one of the two
