@@ -192,6 +192,9 @@ void CreateMainChildren(BrowserState* state, int splitPosition, LPCITEMIDLIST st
     // The status bar first: the panes stand above it.
     state->statusBar = CreateStatusWindowW(WS_CHILD | WS_VISIBLE | CCS_BOTTOM | SBARS_SIZEGRIP, nullptr,
                                            state->mainWindow, StatusBarId);
+    // One text for the whole bar: the bar shows its simple part.
+    if (state->statusBar)
+        SendMessageW(state->statusBar, SB_SIMPLE, TRUE, 0);
     const int height = InitialClientHeight - StatusBarHeight(state->statusBar);
     PrepareStandardIcons(state->instance);
 

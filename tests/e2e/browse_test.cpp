@@ -196,7 +196,7 @@ TEST_F(Browse, AFileOnTheCommandLineOpensAndTheFolderIsShownAgainAtTheNextStart)
 }
 
 // Writes bytes to a file in a folder; returns its path.
-std::wstring WriteFile(const std::wstring& folder, const std::wstring& name, const std::vector<uint8_t>& bytes)
+std::wstring WriteBytes(const std::wstring& folder, const std::wstring& name, const std::vector<uint8_t>& bytes)
 {
     const std::wstring path = folder + L"\\" + name;
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -223,10 +223,10 @@ TEST_F(Browse, DamagedFilesKeepTheirIconsAndTheGoodOnesStillGetThumbnails)
         const std::string dot = row.path.substr(row.path.rfind('.'));
         const std::wstring extension(dot.begin(), dot.end());
         std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + bytes.size() / 2);
-        WriteFile(damaged, L"c" + std::to_wstring(n) + extension, cut);
+        WriteBytes(damaged, L"c" + std::to_wstring(n) + extension, cut);
         for (size_t i = 17; i < bytes.size(); i += 97)
             bytes[i] ^= 0x5A;
-        WriteFile(damaged, L"f" + std::to_wstring(n) + extension, bytes);
+        WriteBytes(damaged, L"f" + std::to_wstring(n) + extension, bytes);
         ++n;
     }
     ASSERT_GT(n, 10);
@@ -237,10 +237,10 @@ TEST_F(Browse, DamagedFilesKeepTheirIconsAndTheGoodOnesStillGetThumbnails)
     huge[2] = 2;
     huge[12] = huge[13] = huge[14] = huge[15] = 0xFF;
     huge[16] = 24;
-    WriteFile(damaged, L"huge.tga", huge);
-    WriteFile(damaged, L"empty.mag", {});
-    WriteFile(damaged, L"fake.zip", std::vector<uint8_t>{'P', 'K', 3, 4, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14});
-    WriteFile(damaged, std::wstring(150, L'x') + L".pi", {'P', 'i', 0x1A});
+    WriteBytes(damaged, L"huge.tga", huge);
+    WriteBytes(damaged, L"empty.mag", {});
+    WriteBytes(damaged, L"fake.zip", std::vector<uint8_t>{'P', 'K', 3, 4, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14});
+    WriteBytes(damaged, std::wstring(150, L'x') + L".pi", {'P', 'i', 0x1A});
     const std::wstring locked = CopyFileInto(FixturePath("pi/s07_text_123x77_pi16.pi"), damaged);
     HANDLE hold = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, hold);

@@ -91,7 +91,12 @@ TEST_F(ZizeExe, FirstStartOpensTheDefaultWindowAndWritesTheSettingsOnClose)
     EXPECT_EQ(L"288", ReadSettingValue(ini, L"DIV"));
     EXPECT_EQ(L"16777215", ReadSettingValue(ini, L"COLOR"));
     EXPECT_EQ(L"0", ReadSettingValue(ini, L"OPTION"));
-    EXPECT_EQ(L"0", ReadSettingValue(ini, L"CNTFOLDER"));
+    // The listed folder, the program's own without a saved one, is kept.
+    const std::wstring count = ReadSettingValue(ini, L"CNTFOLDER");
+    const std::wstring folder = ReadSettingValue(ini, L"SELFOLDER");
+    EXPECT_LT(2, _wtoi(count.c_str()));
+    EXPECT_EQ(2u * _wtoi(count.c_str()), folder.size());
+    EXPECT_EQ(L"0000", folder.substr(folder.size() - 4));
     EXPECT_NE(L"@missing", ReadSettingValue(ini, L"LEFT"));
     EXPECT_NE(L"@missing", ReadSettingValue(ini, L"TOP"));
 }

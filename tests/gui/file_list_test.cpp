@@ -21,6 +21,7 @@
 #include "support/windows_harness.h"
 #include "ui/browser_state.h"
 #include "ui/owners.h"
+#include "viewer/viewer_window.h"
 
 namespace {
 
@@ -115,18 +116,18 @@ protected:
     }
     std::wstring StatusText() const
     {
+        // A bar in simple mode gives its one text as its first part.
         wchar_t text[400] = {};
-        SendMessageW(Browser.statusBar, SB_GETTEXTW, 255, reinterpret_cast<LPARAM>(text));
+        SendMessageW(Browser.statusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
         return text;
     }
     // Applies one change of the list's registration as the main window does.
-    void Apply(LONG event, const std::wstring& first, const std::wstring& second, WorkerSaveArea* save)
+    static void Apply(LONG event, LPCITEMIDLIST first, LPCITEMIDLIST second, WorkerSaveArea* save)
     {
-        ItemIdListOwner a(first.empty() ? nullptr : ILCreateFromPathW(first.c_str()));
-        ItemIdListOwner b(second.empty() ? nullptr : ILCreateFromPathW(second.c_str()));
-        ASSERT_TRUE(AppendChange(a.get(), b.get(), event, ChangeFromList));
+        ASSERT_TRUE(AppendChange(first, second, event, ChangeFromList));
         ApplyChanges(save);
     }
+    static ItemIdListOwner ListOf(const std::wstring& path) { return ItemIdListOwner(ILCreateFromPathW(path.c_str())); }
 
     HINSTANCE instance = nullptr;
     TempDir dir;
@@ -158,8 +159,9 @@ TEST_F(FileList, EnterOpensPicturesAndFoldersAndBackspaceGoesUpButNotPastTheDesk
     HandleBrowserKey(&Browser, VK_RETURN);
     HWND viewer = FindWindowW(L"RezaDiz", red.c_str());
     ASSERT_NE(nullptr, viewer);
-    EXPECT_EQ(64, ClientSize(viewer).cx);
+    EXPECT_EQ(64u, ViewerOf(viewer)->picture.width);
     DestroyWindow(viewer);
+    EXPECT_EQ(nullptr, FindWindowW(L"RezaDiz", nullptr));
 
     // Enter on a folder selects it in the tree, below the listed folder.
     HTREEITEM pics = TreeView_GetSelection(tree);
@@ -197,19 +199,20 @@ TEST_F(FileList, ShellChangesKeepTheItemStatesAndTheWorkersScanInStep)
 
     // A new file is appended with state 0; the worker counts it.
     const std::wstring added = dir.Write(L"pics\\new.tga", TgaFile(4, 4, [](uint32_t, uint32_t) { return 0u; }));
-    Apply(SHCNE_CREATE, added, L"", &save);
+    Apply(SHCNE_CREATE, ListOf(added).get(), nullptr, &save);
     EXPECT_EQ(L"new.tga", Names().back());
     ASSERT_EQ(5u, Browser.itemCount);
     EXPECT_EQ(0, Browser.itemStates[4]);
     EXPECT_EQ(5u, save.itemCount);
 
     // Deleting an item below the scan position moves the scan down with it.
+    ItemIdListOwner redList = ListOf(red);
     DeleteFileW(red.c_str());
     const int redIndex = IndexOf(L"red.tga");
     ASSERT_GE(redIndex, 0);
     save.currentIndex = redIndex + 1;
     const uint8_t after = Browser.itemStates[redIndex + 1];
-    Apply(SHCNE_DELETE, red, L"", &save);
+    Apply(SHCNE_DELETE, redList.get(), nullptr, &save);
     EXPECT_EQ(-1, IndexOf(L"red.tga"));
     EXPECT_EQ(4u, Browser.itemCount);
     EXPECT_EQ(after, Browser.itemStates[redIndex]);
@@ -219,23 +222,24 @@ TEST_F(FileList, ShellChangesKeepTheItemStatesAndTheWorkersScanInStep)
 
     // A rename changes the text in place; an update asks for a new thumbnail.
     const std::wstring renamed = root + L"pics\\renamed.tga";
+    ItemIdListOwner addedList = ListOf(added);
     ASSERT_TRUE(MoveFileW(added.c_str(), renamed.c_str()));
-    Apply(SHCNE_RENAMEITEM, added, renamed, &save);
+    Apply(SHCNE_RENAMEITEM, addedList.get(), ListOf(renamed).get(), &save);
     const int index = IndexOf(L"renamed.tga");
     ASSERT_EQ(3, index);
     Browser.itemStates[index] = 2;
-    Apply(SHCNE_UPDATEITEM, renamed, L"", &save);
+    Apply(SHCNE_UPDATEITEM, ListOf(renamed).get(), nullptr, &save);
     EXPECT_EQ(0, Browser.itemStates[index]);
 
     // Changes elsewhere leave the list alone.
     const std::wstring elsewhere = dir.Write(L"other.tga", TgaFile(4, 4, [](uint32_t, uint32_t) { return 0u; }));
-    Apply(SHCNE_CREATE, elsewhere, L"", &save);
+    Apply(SHCNE_CREATE, ListOf(elsewhere).get(), nullptr, &save);
     EXPECT_EQ(4u, Browser.itemCount);
 
     // The whole list brought up to date: gone items deleted, new ones appended.
     DeleteFileW((root + L"pics\\z.tga").c_str());
     dir.Write(L"pics\\late.tga", TgaFile(4, 4, [](uint32_t, uint32_t) { return 0u; }));
-    Apply(SHCNE_UPDATEDIR, root + L"pics", L"", &save);
+    Apply(SHCNE_UPDATEDIR, ListOf(root + L"pics").get(), nullptr, &save);
     EXPECT_EQ(-1, IndexOf(L"z.tga"));
     EXPECT_EQ(L"late.tga", Names().back());
     EXPECT_EQ(Names().size(), Browser.itemCount);
@@ -244,7 +248,7 @@ TEST_F(FileList, ShellChangesKeepTheItemStatesAndTheWorkersScanInStep)
 
     // The listed folder removed: the tree moves to its parent.
     HTREEITEM pics = TreeView_GetSelection(tree);
-    Apply(SHCNE_RMDIR, root + L"pics", L"", &save);
+    Apply(SHCNE_RMDIR, ListOf(root + L"pics").get(), nullptr, &save);
     EXPECT_EQ(TreeView_GetParent(tree, pics), TreeView_GetSelection(tree));
 }
 

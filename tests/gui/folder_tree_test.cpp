@@ -101,6 +101,8 @@ protected:
         CreateMainChildren(&Browser, 200);
         tree = Browser.left.control;
         ASSERT_NE(nullptr, tree);
+        // The tests set the tree up themselves, each with its own start.
+        TreeView_DeleteAllItems(tree);
     }
     void TearDown() override
     {
