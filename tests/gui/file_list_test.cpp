@@ -189,6 +189,28 @@ TEST_F(FileList, EnterOpensPicturesAndFoldersAndBackspaceGoesUpButNotPastTheDesk
     EXPECT_EQ(top, TreeView_GetSelection(tree));
 }
 
+TEST_F(FileList, ADoubleClickOpensTheItemUnderThePointerAndF5ListsTheFolderAgain)
+{
+    // The pointer on the picture's icon, then the list's double click.
+    const int picture = IndexOf(L"red.tga");
+    RECT icon = {LVIR_ICON, 0, 0, 0};
+    ASSERT_TRUE(SendMessageW(list, LVM_GETITEMRECT, picture, reinterpret_cast<LPARAM>(&icon)));
+    POINT at = {(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2};
+    ClientToScreen(list, &at);
+    SetCursorPos(at.x, at.y);
+    NMHDR click = {list, 0, static_cast<UINT>(NM_DBLCLK)};
+    SendMessageW(Browser.right.pane, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click));
+    HWND viewer = FindWindowW(L"RezaDiz", red.c_str());
+    EXPECT_NE(nullptr, viewer);
+    DestroyWindow(viewer);
+
+    // A file made by another program is not announced under Wine: F5 shows it.
+    dir.Write(L"pics\\outside.tga", TgaFile(4, 4, [](uint32_t, uint32_t) { return 0u; }));
+    HandleBrowserKey(&Browser, VK_F5);
+    WaitForListing(5);
+    EXPECT_GE(IndexOf(L"outside.tga"), 0);
+}
+
 TEST_F(FileList, ShellChangesKeepTheItemStatesAndTheWorkersScanInStep)
 {
     const std::vector<std::wstring> before = Names();
