@@ -445,7 +445,8 @@ bool DecodeNarrow(const LzhTables* t, LhLoop* s, uint8_t* dst, uint32_t outCount
 
 }  // namespace
 
-// Returns outCount, or 0 when a block's tables cannot be built.
+// Returns outCount, or 0 when a block's tables cannot be built or a block's
+// head does not fit in the data.
 //
 // The output itself serves as the dictionary: every match reaches back at
 // most the dictionary's size, so its bytes are the last ones written, and a
@@ -465,6 +466,12 @@ uint32_t DecodeLh(LzhTables* tables, const uint8_t* data, size_t dataSize, uint8
         // A new block: its size in symbols (0 stands for 2^32, which never
         // runs out) and its three codes, read by the bit reader.
         if (s.symbolsLeft == 0) {
+            // An honest stream's every block head lies inside its data; one
+            // that would begin in the zeros past the end is damage, which
+            // would otherwise decode zeros for as long as it is asked to.
+            uint64_t headBits = 44 + 2 * static_cast<uint64_t>(m.positionCountBits);
+            if (WindowPosition(s.w) + headBits > static_cast<uint64_t>(size) * 8)
+                return 0;
             BitReader bits;
             size_t first = ReaderAt(&bits, data, size, WindowPosition(s.w));
             uint32_t blockSize = bits.GetBits(16);

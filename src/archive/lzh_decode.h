@@ -44,7 +44,9 @@ int ReadCLen(LzhTables* tables, BitReader* bits);
 
 // Decodes outCount bytes of an -lh4- to -lh7- stream (method is the method
 // letter; any other letter decodes as -lh5-) from data[0..dataSize) into
-// dst. Bits past the end of data read as 0. Returns outCount, or 0 when a
-// block's tables cannot be built.
+// dst. Bits past the end of data read as 0, but a block whose head
+// (at least 52 or 54 bits) would not fit in data is refused. Returns
+// outCount, or 0 when a block's tables cannot be built or its head does not
+// fit.
 uint32_t DecodeLh(LzhTables* tables, const uint8_t* data, size_t dataSize, uint8_t* dst, uint32_t outCount,
                   uint32_t method);

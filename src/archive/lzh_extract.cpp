@@ -27,6 +27,19 @@ bool ReadExactly(FileHandle file, uint64_t pos, uint8_t* dst, size_t count)
 
 }  // namespace
 
+bool LzhMemberSizePossible(const ArchiveEntry& entry)
+{
+    uint64_t most = 0;
+    if (entry.method == '0') {
+        most = entry.compressedSize;
+    } else if (entry.method != 'd') {
+        uint64_t headBits = entry.method == '6' || entry.method == '7' ? kLhMinBlockHeadBits + 2 : kLhMinBlockHeadBits;
+        uint64_t blocks = (uint64_t(entry.compressedSize) * 8 + headBits - 1) / headBits;
+        most = blocks * kLhMaxBlockOutput;
+    }
+    return entry.uncompressedSize <= most;
+}
+
 // Copies a stored member or decodes a compressed one into dst.
 int ExtractLzhMember(ArchiveReader* reader, uint32_t index, uint8_t* dst, uint32_t compressedLimit,
                      uint32_t outputLimit)
@@ -34,6 +47,8 @@ int ExtractLzhMember(ArchiveReader* reader, uint32_t index, uint8_t* dst, uint32
     if (!reader || !reader->entries || index >= reader->count)
         return kLzhExtractBadIndex;
     const ArchiveEntry& e = reader->entries[index];
+    if (!LzhMemberSizePossible(e))
+        return kLzhExtractImpossibleSize;
 
     // How much is delivered and how much compressed data is read.
     uint32_t out = outputLimit != 0 && outputLimit < e.uncompressedSize ? outputLimit : e.uncompressedSize;

@@ -97,6 +97,12 @@ int InflateMember(FileHandle file, uint64_t dataPosition, uint32_t in, uint8_t* 
 
 }  // namespace
 
+bool ZipMemberSizePossible(const ArchiveEntry& entry)
+{
+    uint64_t most = entry.method == 0 ? entry.compressedSize : entry.compressedSize * kDeflateMaxExpansion;
+    return entry.uncompressedSize <= most;
+}
+
 // Checks the member, then copies or inflates its first bytes into dst.
 int ExtractZipMember(ArchiveReader* reader, uint32_t index, uint8_t* dst, uint32_t compressedLimit,
                      uint32_t outputLimit)
@@ -110,6 +116,8 @@ int ExtractZipMember(ArchiveReader* reader, uint32_t index, uint8_t* dst, uint32
         return kZipExtractUnsupported;
     if (e.uncompressedSize == 0)
         return kZipExtractOk;
+    if (!ZipMemberSizePossible(e))
+        return kZipExtractImpossibleSize;
     if (!dst)
         return kZipExtractBadIndex;
 

@@ -26,6 +26,19 @@ constexpr UINT MSG_FOLDER_LISTED = WM_APP + 0x16;
 constexpr UINT MSG_RESTART = WM_APP + 0x17;
 constexpr UINT MSG_CHANGES_PENDING = WM_APP + 0x18;
 
+// To an archive worker thread (posted with PostThreadMessageW); wParam is
+// the member index for AT_RENDER and AT_OPEN, 0 otherwise.
+constexpr UINT AT_QUIT = WM_APP + 0x00;
+constexpr UINT AT_START = WM_APP + 0x01;
+constexpr UINT AT_RENDER = WM_APP + 0x02;
+constexpr UINT AT_FINISH = WM_APP + 0x05;
+constexpr UINT AT_OPEN = WM_APP + 0x06;
+
+// To an archive window, sent by its worker (MSG_CONTROL and
+// MSG_THUMBNAIL_READY too): wParam the member's name, lParam a filled
+// ViewerImage that the window takes over.
+constexpr UINT MSG_SHOW_MEMBER = WM_APP + 0x14;
+
 // lParam values of MSG_CONTROL.
 constexpr LPARAM CONTROL_WORKER_EXITED = 0x8008;
 constexpr LPARAM CONTROL_KEY = 0x800A;

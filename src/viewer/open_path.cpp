@@ -98,12 +98,18 @@ ViewerImage* LoadViewerImage(const wchar_t* path, FileHandle file)
     return image;
 }
 
-// Until the archive window lists members, an archive opens no window; the
-// handle it was given is closed so that nothing stays open.
-HWND CreateArchiveWindow(const wchar_t*, FileHandle file, FileKind)
+const wchar_t ArchiveWindowClass[] = L"ZuzeDod";
+
+// The window reads the archive itself; the handle is closed here only when
+// no window got as far as taking it.
+HWND CreateArchiveWindow(const wchar_t* path, FileHandle file, FileKind kind)
 {
-    FileClose(file);
-    return nullptr;
+    ArchiveWindowCreation creation = {path, file, kind, false};
+    HWND window = CreateWindowExW(0, ArchiveWindowClass, path, WS_VISIBLE | WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, 0, 0, nullptr, nullptr, ProgramInstance(), &creation);
+    if (!creation.taken)
+        FileClose(file);
+    return window;
 }
 
 int OpenPath(const wchar_t* path)

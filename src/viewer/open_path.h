@@ -16,8 +16,23 @@
 // window opens and nothing is shown).
 int OpenPath(const wchar_t* path);
 
+// The archive window's class.
+extern const wchar_t ArchiveWindowClass[];
+
+// The creation parameter of an archive window: what its creation handler
+// needs to read the archive. The handler copies the path and sets taken once
+// the file is its own (also when it then fails and closes it).
+struct ArchiveWindowCreation {
+    const wchar_t* path;
+    FileHandle file;
+    FileKind kind;
+    bool taken;
+};
+
 // Creates the archive window ("ZuzeDod") for the open archive file of the
-// given kind; the window takes the handle. Returns the window, or nullptr.
+// given kind; the window takes the handle, which is closed when no window
+// could take it. Returns the window, or nullptr (also for a damaged or empty
+// archive, which leaves no window).
 HWND CreateArchiveWindow(const wchar_t* path, FileHandle file, FileKind kind);
 
 // Loads the open file into a new ViewerImage in the 24-bit form; with the

@@ -131,9 +131,11 @@ TEST(LzhDecode, EveryOutputCountGivesAPrefixOfTheWhole)
 
 TEST(LzhDecode, CutStreamsReadZeroBitsPastTheirEnd)
 {
-    // A stream cut anywhere decodes exactly as the same cut followed by
-    // zero bytes: past the end the reader yields zeros, and it never reads
-    // the bytes that follow the cut (the copy is exactly as long as the cut).
+    // Whatever a stream cut anywhere decodes, the same cut followed by zero
+    // bytes decodes identically: past the end the reader yields zeros, and
+    // it never reads the bytes that follow the cut (the copy is exactly as
+    // long as the cut). The cut alone fails where a block head no longer
+    // fits in it.
     std::vector<LhMember> members = CommittedMembers();
     ASSERT_FALSE(members.empty());
     std::unique_ptr<LzhTables> t(new LzhTables());
@@ -148,8 +150,8 @@ TEST(LzhDecode, CutStreamsReadZeroBitsPastTheirEnd)
             std::vector<uint8_t> b(m.size, 0xCD);
             uint32_t na = DecodeLh(t.get(), exact.get(), cut, a.data(), m.size, m.method);
             uint32_t nb = DecodeLh(t.get(), padded.data(), padded.size(), b.data(), m.size, m.method);
-            ASSERT_EQ(nb, na) << cut;
             if (na != 0) {
+                ASSERT_EQ(m.size, nb) << cut;
                 ASSERT_TRUE(a == b) << "cut " << cut << " of " << m.data.size();
             }
         }

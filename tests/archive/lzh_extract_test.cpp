@@ -99,4 +99,57 @@ TEST(LzhExtract, DataCutShortIsReportedAndTruncationNeverFaults)
     }
 }
 
+// The bound of each method, and members beyond it refused before any
+// buffer is looked at.
+TEST(LzhExtract, SizesTheCompressedDataCannotGiveAreRefusedBeforeReading)
+{
+    auto possible = [](uint32_t method, uint32_t compressed, uint32_t size) {
+        ArchiveEntry e;
+        e.method = method;
+        e.compressedSize = compressed;
+        e.uncompressedSize = size;
+        return LzhMemberSizePossible(e);
+    };
+    EXPECT_TRUE(possible('0', 100, 100));
+    EXPECT_FALSE(possible('0', 100, 101));
+    EXPECT_TRUE(possible('d', 0, 0));
+    EXPECT_FALSE(possible('d', 10, 1));
+    // 13 bytes hold two 52-bit block heads, 27 bytes four 54-bit ones.
+    EXPECT_TRUE(possible('5', 13, 2 * 16776960));
+    EXPECT_FALSE(possible('5', 13, 2 * 16776960 + 1));
+    EXPECT_TRUE(possible('4', 6, 16776960));
+    EXPECT_FALSE(possible('6', 0, 1));
+    EXPECT_TRUE(possible('7', 27, 4 * 16776960));
+    EXPECT_FALSE(possible('7', 27, 4 * 16776960 + 1));
+
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(ReadTestData("lzh/lh5.lzh", &bytes));
+    Archive a(bytes);
+    ASSERT_EQ(kLzhDirOk, a.directory);
+    a.reader.entries[0].compressedSize = 200;
+    a.reader.entries[0].uncompressedSize = 0xFFFFFFFFu;
+    EXPECT_EQ(kLzhExtractImpossibleSize, ExtractLzhMember(&a.reader, 0, nullptr, 0, 0));
+    EXPECT_EQ(kLzhExtractImpossibleSize, ExtractLzhMember(&a.reader, 0, nullptr, 768, 18));
+}
+
+// A size within the bound but beyond what the data holds: the decoder stops
+// at the first block that would begin past the data instead of decoding zeros.
+TEST(LzhExtract, AClaimBeyondTheDataStopsAtTheNextBlock)
+{
+    for (const char* name : {"lzh/lh5.lzh", "lzh/lh6.lzh", "lzh/lh7.lzh"}) {
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(ReadTestData(name, &bytes));
+        Archive a(bytes);
+        ASSERT_EQ(kLzhDirOk, a.directory);
+        std::vector<uint8_t> whole;
+        ASSERT_EQ(kLzhExtractOk, a.Extract(0, &whole)) << name;
+        a.reader.entries[0].uncompressedSize = static_cast<uint32_t>(whole.size()) * 4;
+        std::vector<uint8_t> more;
+        EXPECT_EQ(kLzhExtractDecodeFailed, a.Extract(0, &more)) << name;
+        std::vector<uint8_t> head;
+        EXPECT_EQ(kLzhExtractOk, a.Extract(0, &head, 768, 18)) << name;
+        EXPECT_EQ(std::vector<uint8_t>(whole.begin(), whole.begin() + 18), head) << name;
+    }
+}
+
 }  // namespace

@@ -170,12 +170,13 @@ TEST(ZipExtract, DamagedMembersGiveTheirCodes)
     Archive d(BuildZip({shortStream}));
     EXPECT_EQ(kZipExtractInflateFailed, d.Extract(0, &out));
 
-    // A stored member whose data is shorter than its size.
+    // A stored member whose data is shorter than its size cannot give
+    // even its beginning: its size is impossible.
     ZipMember shortStored = Member("t", text, 0);
     shortStored.compressed = std::vector<uint8_t>(text.begin(), text.begin() + 10);
     Archive e(BuildZip({shortStored}));
-    EXPECT_EQ(kZipExtractShortData, e.Extract(0, &out));
-    EXPECT_EQ(kZipExtractOk, e.Extract(0, &out, 0, 10));
+    EXPECT_EQ(kZipExtractImpossibleSize, e.Extract(0, &out));
+    EXPECT_EQ(kZipExtractImpossibleSize, e.Extract(0, &out, 0, 10));
 }
 
 TEST(ZipExtract, DeflatedMemberOfEqualSizesIsStillInflated)
@@ -284,4 +285,31 @@ TEST(ZipExtract, FixtureMembersMatchTheirChecksums)
     }
 }
 
+// Deflate gives at most 1,032 bytes a byte and a stored member its own
+// size; beyond that a member is refused before anything is read.
+TEST(ZipExtract, SizesTheCompressedDataCannotGiveAreRefusedBeforeReading)
+{
+    ArchiveEntry e;
+    e.method = 8;
+    e.compressedSize = 10;
+    e.uncompressedSize = 10320;
+    EXPECT_TRUE(ZipMemberSizePossible(e));
+    e.uncompressedSize = 10321;
+    EXPECT_FALSE(ZipMemberSizePossible(e));
+    e.method = 0;
+    e.uncompressedSize = 10;
+    EXPECT_TRUE(ZipMemberSizePossible(e));
+    e.uncompressedSize = 11;
+    EXPECT_FALSE(ZipMemberSizePossible(e));
+
+    std::vector<uint8_t> data(5000, 'z');
+    Archive a(BuildZip({Member("z.bin", data, 8), Member("s.bin", data, 0)}));
+    ASSERT_EQ(kZipDirOk, a.directory);
+    a.reader.entries[0].uncompressedSize = 0xFFFFFFFFu;
+    EXPECT_EQ(kZipExtractImpossibleSize, ExtractZipMember(&a.reader, 0, nullptr, 0, 0));
+    a.reader.entries[1].uncompressedSize = 5001;
+    EXPECT_EQ(kZipExtractImpossibleSize, ExtractZipMember(&a.reader, 1, nullptr, 768, 18));
+}
+
 }  // namespace
+

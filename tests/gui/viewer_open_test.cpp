@@ -84,7 +84,7 @@ TEST_F(ViewerOpen, APictureOpensTitledWithItsPathAtItsSizeAndABrokenOneOpensNoth
     EXPECT_EQ(live, LiveAllocations());
 }
 
-TEST_F(ViewerOpen, AnArchiveOpensNoViewerAndItsFileIsClosed)
+TEST_F(ViewerOpen, AnArchiveOfAnyNameOpensAnArchiveWindowThatHoldsItsFile)
 {
     std::vector<ZipMember> members(1);
     members[0].name = "a.tga";
@@ -92,8 +92,20 @@ TEST_F(ViewerOpen, AnArchiveOpensNoViewerAndItsFileIsClosed)
     const std::wstring path = dir.Write(L"pictures.dat", BuildZip(members));
     EXPECT_EQ(0, OpenPath(path.c_str()));
     EXPECT_EQ(0, OpenViewers());
-    // Nothing holds the file open any more.
+    HWND archive = FindWindowW(L"ZuzeDod", path.c_str());
+    ASSERT_NE(nullptr, archive);
+    EXPECT_FALSE(DeleteFileW(path.c_str()));
+
+    // Destroyed, the window closes the file; an archive whose directory
+    // cannot be read opens nothing and leaves its file closed too.
+    DestroyWindow(archive);
     EXPECT_TRUE(DeleteFileW(path.c_str()));
+    std::vector<uint8_t> cut = BuildZip(members);
+    cut.resize(cut.size() - 10);
+    const std::wstring damaged = dir.Write(L"damaged.zip", cut);
+    EXPECT_EQ(0, OpenPath(damaged.c_str()));
+    EXPECT_EQ(nullptr, FindWindowW(L"ZuzeDod", nullptr));
+    EXPECT_TRUE(DeleteFileW(damaged.c_str()));
 }
 
 TEST_F(ViewerOpen, FillOptionShowsTheFillColourThroughTransparentPixels)

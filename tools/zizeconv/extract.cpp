@@ -88,8 +88,19 @@ int CmdExtract(const Args& args)
         return 1;
     }
 
+    // A size that the compressed data cannot give is damage: refused
+    // before anything is allocated or decoded.
+    const ArchiveEntry& entry = reader.entries[index];
+    if (lzh ? !LzhMemberSizePossible(entry) : !ZipMemberSizePossible(entry)) {
+        PrintError(WideToUtf8(plain[0]) + ": member " + std::to_string(index) + " claims " +
+                   std::to_string(entry.uncompressedSize) + " bytes, more than its " +
+                   std::to_string(entry.compressedSize) + " compressed bytes can hold");
+        CloseArchive(&reader);
+        return 1;
+    }
+
     // The member into memory, then into the file.
-    uint32_t size = reader.entries[index].uncompressedSize;
+    uint32_t size = entry.uncompressedSize;
     uint32_t out = head && head < size ? head : size;
     std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[out ? out : 1]);
     if (!bytes) {
