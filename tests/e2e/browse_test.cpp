@@ -195,6 +195,27 @@ TEST_F(Browse, AFileOnTheCommandLineOpensAndTheFolderIsShownAgainAtTheNextStart)
     EXPECT_EQ(0u, again.WaitForExit(ExitTimeoutMs));
 }
 
+TEST_F(Browse, AnArchiveOnTheCommandLineOpensItsWindowWithItsMembers)
+{
+    const std::wstring archive = CopyFileInto(FixturePath("archives/l02_lh5_lv0.lzh"), pictures);
+    ChildProcess zize;
+    HWND window = Start(&zize, L"\"" + archive + L"\"");
+    ASSERT_NE(nullptr, window);
+    HWND archiveWindow = WaitForWindow(zize.Id(), L"ZuzeDod", StartTimeoutMs);
+    ASSERT_NE(nullptr, archiveWindow);
+    HWND members = FindWindowExW(archiveWindow, nullptr, L"SysListView32", nullptr);
+    ASSERT_TRUE(WaitForItems(members, 3));
+    const std::vector<std::wstring> texts = ListViewItemTexts(members);
+    EXPECT_EQ(L"s07_text_123x77_mag16.mag", texts[0]);
+    EXPECT_EQ(L"readme.txt", texts[2]);
+    std::wstring artifacts = WindowsPath(ZIZE_ARTIFACT_DIR);
+    CreateDirectoryW(artifacts.c_str(), nullptr);
+    SaveWindowPng(archiveWindow, artifacts + L"\\archive_window_from_command_line.png");
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, zize.WaitForExit(ExitTimeoutMs));
+}
+
 // Writes bytes to a file in a folder; returns its path.
 std::wstring WriteBytes(const std::wstring& folder, const std::wstring& name, const std::vector<uint8_t>& bytes)
 {
