@@ -16,6 +16,7 @@
 #include "browser/file_list.h"
 #include "browser/folder_tree.h"
 #include "browser/pane_window.h"
+#include "gui/browser_test_support.h"
 #include "gui/viewer_test_support.h"
 #include "support/fixtures.h"
 #include "support/windows_harness.h"
@@ -25,7 +26,6 @@
 
 namespace {
 
-const wchar_t* const ClassNames[] = {L"ZaVuvi", L"ZaraZaduz", L"RezaDiz", L"ZuzeDod"};
 
 // A main window started on a folder of the test: a sub-folder, two
 // pictures and a text file.
@@ -33,16 +33,10 @@ class FileList : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        instance = GetModuleHandleW(nullptr);
-        ASSERT_TRUE(RegisterZizeClasses(instance));
-        OleInitialize(nullptr);
-        ASSERT_TRUE(PrepareBrowserState());
-        LocalFree(Browser.exeDir);
         root = dir.Path(L"");
         if (root.back() != L'\\')
             root += L'\\';
-        Browser.exeDir = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, (root.size() + 1) * sizeof(wchar_t)));
-        wcscpy(Browser.exeDir, root.c_str());
+        ASSERT_TRUE(StartTestBrowser(root));
 
         CreateDirectoryW((root + L"pics").c_str(), nullptr);
         CreateDirectoryW((root + L"pics\\sub").c_str(), nullptr);
@@ -64,18 +58,9 @@ protected:
     }
     void TearDown() override
     {
-        if (window && IsWindow(window)) {
-            SendMessageW(window, WM_CLOSE, 0, 0);
-            RunMessageLoop();
-        }
         for (HWND viewer; (viewer = FindWindowW(L"RezaDiz", nullptr)) != nullptr;)
             DestroyWindow(viewer);
-        ReleaseBrowserState();
-        OleUninitialize();
-        for (const wchar_t* name : ClassNames)
-            UnregisterClassW(name, instance);
-        ResetBrowserState();
-        ClearPendingPath();
+        EndTestBrowser(window);
     }
 
     // The worker lists the selected folder and makes every thumbnail; then
@@ -129,7 +114,6 @@ protected:
     }
     static ItemIdListOwner ListOf(const std::wstring& path) { return ItemIdListOwner(ILCreateFromPathW(path.c_str())); }
 
-    HINSTANCE instance = nullptr;
     TempDir dir;
     std::wstring root;
     std::wstring red;

@@ -19,6 +19,7 @@
 #include "browser/pane_window.h"
 #include "browser/shell_names.h"
 #include "gui/viewer_test_support.h"
+#include "gui/browser_test_support.h"
 #include "support/fixtures.h"
 #include "ui/browser_state.h"
 #include "ui/messages.h"
@@ -26,7 +27,6 @@
 
 namespace {
 
-const wchar_t* const ClassNames[] = {L"ZaVuvi", L"ZaraZaduz", L"RezaDiz", L"ZuzeDod"};
 
 std::wstring TextOf(HWND tree, HTREEITEM item)
 {
@@ -86,14 +86,10 @@ class FolderTree : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        instance = GetModuleHandleW(nullptr);
-        ASSERT_TRUE(RegisterZizeClasses(instance));
-        OleInitialize(nullptr);
-        ASSERT_TRUE(PrepareBrowserState());
+        // The settings file goes to the test's folder too.
+        ASSERT_TRUE(StartTestBrowser(dir.Path(L"")));
         root = dir.Path(L"tree");
         ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
-        // The settings file goes to the test's folder too.
-        SetExeDir(dir.Path(L""));
 
         Settings settings = {};
         window = CreateZizeWindow(settings);
@@ -106,23 +102,7 @@ protected:
     }
     void TearDown() override
     {
-        if (window && IsWindow(window)) {
-            SendMessageW(window, WM_CLOSE, 0, 0);
-            RunMessageLoop();
-        }
-        ReleaseBrowserState();
-        OleUninitialize();
-        for (const wchar_t* name : ClassNames)
-            UnregisterClassW(name, instance);
-        ResetBrowserState();
-    }
-    void SetExeDir(std::wstring path)
-    {
-        if (path.back() != L'\\')
-            path += L'\\';
-        LocalFree(Browser.exeDir);
-        Browser.exeDir = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, (path.size() + 1) * sizeof(wchar_t)));
-        wcscpy(Browser.exeDir, path.c_str());
+        EndTestBrowser(window);
     }
     std::wstring Make(const std::wstring& relative)
     {
@@ -155,7 +135,6 @@ protected:
         ApplyChanges(&save);
     }
 
-    HINSTANCE instance = nullptr;
     TempDir dir;
     std::wstring root;
     HWND window = nullptr;
@@ -246,7 +225,7 @@ TEST_F(FolderTree, WithoutAStartFolderThatCanBeFoundTheExecutablesFolderIsSelect
     const std::wstring gone = Make(L"gone");
     ItemIdListOwner start = ListOf(gone);
     ASSERT_TRUE(RemoveDirectoryW(gone.c_str()));
-    SetExeDir(Make(L"exe"));
+    SetTestExeDir(Make(L"exe"));
     HTREEITEM item = InitFolderTree(tree, window, start.get());
     ASSERT_NE(nullptr, item);
     EXPECT_EQ(L"exe", TextOf(tree, item));

@@ -17,6 +17,7 @@
 #include "app/startup.h"
 #include "browser/change_queue.h"
 #include "browser/pane_window.h"
+#include "gui/browser_test_support.h"
 #include "gui/viewer_test_support.h"
 #include "image/shared_lock_win.h"
 #include "support/fixtures.h"
@@ -27,39 +28,21 @@
 
 namespace {
 
-const wchar_t* const ClassNames[] = {L"ZaVuvi", L"ZaraZaduz", L"RezaDiz", L"ZuzeDod"};
 
 class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        instance = GetModuleHandleW(nullptr);
-        ASSERT_TRUE(RegisterZizeClasses(instance));
-        OleInitialize(nullptr);
-        ASSERT_TRUE(PrepareBrowserState());
-
         // The settings go to a folder of the test's own.
-        LocalFree(Browser.exeDir);
         exeDir = dir.Path(L"");
         if (exeDir.back() != L'\\')
             exeDir += L'\\';
-        Browser.exeDir = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, (exeDir.size() + 1) * sizeof(wchar_t)));
-        wcscpy(Browser.exeDir, exeDir.c_str());
+        ASSERT_TRUE(StartTestBrowser(exeDir));
         ini = exeDir + L"Zize.ini";
     }
     void TearDown() override
     {
-        // A window still open closes the normal way, so its worker ends too.
-        if (window && IsWindow(window)) {
-            SendMessageW(window, WM_CLOSE, 0, 0);
-            RunMessageLoop();
-        }
-        ReleaseBrowserState();
-        OleUninitialize();
-        for (const wchar_t* name : ClassNames)
-            UnregisterClassW(name, instance);
-        ResetBrowserState();
-        ClearPendingPath();
+        EndTestBrowser(window);
     }
     // Creates the window with a geometry read from the settings.
     void Create(int left, int top, int width, int height)
@@ -92,7 +75,6 @@ protected:
         PumpMessages();
     }
 
-    HINSTANCE instance = nullptr;
     TempDir dir;
     std::wstring exeDir;
     std::wstring ini;
