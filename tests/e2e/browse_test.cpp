@@ -146,6 +146,18 @@ TEST_F(Browse, AFolderOnTheCommandLineShowsItsPicturesAsThumbnails)
             Sleep(100);
     }
     EXPECT_TRUE(all) << "not every picture shows its thumbnail";
+
+    // The selected picture's name and size on the status bar.
+    const std::wstring first = names[0].substr(names[0].rfind(L'\\') + 1);
+    SelectListViewItem(list, IndexOf(list, first));
+    HWND status = FindWindowExW(window, nullptr, L"msctls_statusbar32", nullptr);
+    std::wstring text;
+    for (int i = 0; i < 500 && text.find(L" : 640 x 400 4bit") == std::wstring::npos; ++i) {
+        text = StatusBarText(status);
+        if (text.find(L" : 640 x 400 4bit") == std::wstring::npos)
+            Sleep(10);
+    }
+    EXPECT_EQ(first + L" : 640 x 400 4bit", text);
     std::wstring artifacts = WindowsPath(ZIZE_ARTIFACT_DIR);
     CreateDirectoryW(artifacts.c_str(), nullptr);
     SaveWindowPng(window, artifacts + L"\\browser_folder.png");

@@ -242,6 +242,51 @@ RECT ListViewIconRect(HWND list, int index)
     return rect;
 }
 
+std::wstring StatusBarText(HWND statusBar)
+{
+    std::wstring text;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(statusBar, &owner);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, owner);
+    if (!process)
+        return text;
+    const SIZE_T units = 512;
+    void* remote = VirtualAllocEx(process, nullptr, units * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE);
+    if (remote) {
+        const LRESULT result = SendMessageW(statusBar, SB_GETTEXTLENGTHW, 0, 0);
+        const SIZE_T length = LOWORD(result);
+        if (length < units) {
+            SendMessageW(statusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(remote));
+            text.resize(length);
+            ReadProcessMemory(process, remote, &text[0], length * sizeof(wchar_t), nullptr);
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return text;
+}
+
+void SelectListViewItem(HWND list, int index)
+{
+    DWORD owner = 0;
+    GetWindowThreadProcessId(list, &owner);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, owner);
+    if (!process)
+        return;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(LVITEMW), MEM_COMMIT, PAGE_READWRITE);
+    if (remote) {
+        LVITEMW state = {};
+        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        WriteProcessMemory(process, remote, &state, sizeof state, nullptr);
+        SendMessageW(list, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(remote));
+        state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        WriteProcessMemory(process, remote, &state, sizeof state, nullptr);
+        SendMessageW(list, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(remote));
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+}
+
 bool SaveWindowPng(HWND window, const std::wstring& path)
 {
     RECT r = {};

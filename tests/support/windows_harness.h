@@ -82,6 +82,13 @@ std::vector<std::wstring> ListViewItemTexts(HWND list);
 // list view in another process; an empty rectangle when there is none.
 RECT ListViewIconRect(HWND list, int index);
 
+// The text of a status bar's first part (its one text in simple mode),
+// also of a status bar in another process.
+std::wstring StatusBarText(HWND statusBar);
+
+// Selects one item of a list view (also in another process) and no other.
+void SelectListViewItem(HWND list, int index);
+
 // Saves what the screen shows of a window as a PNG file.
 bool SaveWindowPng(HWND window, const std::wstring& path);
 
