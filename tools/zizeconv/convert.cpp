@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cwctype>
 #include <mutex>
 #include <set>
 #include <thread>
