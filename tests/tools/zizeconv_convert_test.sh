@@ -122,6 +122,9 @@ if [ "$native" = 1 ]; then
     want+=("locked.mag: cannot read")
   fi
 fi
+# Failure lines join a folder's path and its entries with the platform's separator.
+sep=/
+[ "$native" = 1 ] || sep='\'
 touch "$logs/marker"
 "$@" convert --jobs 2 "$b" "$work/outbad" >"$logs/outbad" 2>"$logs/errbad"
 status=$?
@@ -129,7 +132,7 @@ status=$?
 lines=$(grep -cF "$b" "$logs/errbad")
 [ "$lines" = ${#want[@]} ] || bad "damaged tree: $lines failure lines, expected ${#want[@]}: $(cat "$logs/errbad")"
 for w in "${want[@]}"; do
-  [ "$(grep -cF "$b/$w" "$logs/errbad")" = 1 ] || bad "damaged tree: no line '$w'"
+  [ "$(grep -cF "$b$sep$w" "$logs/errbad")" = 1 ] || bad "damaged tree: no line '$w'"
 done
 [ "$(counts "$logs/outbad")" = "3 0 ${#want[@]}" ] || bad "damaged tree summary: $(cat "$logs/outbad")"
 for n in slip.zip/ok.mag.png deep.zip/l2.zip/l3.zip/at3.mag.png sub/fine.mag.png; do
