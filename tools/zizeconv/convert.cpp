@@ -121,7 +121,7 @@ struct Run {
 
     std::mutex printLock;
     bool progress = false;
-    bool progressShown = false;
+    size_t progressShown = 0;  // the length of the progress line on screen
 };
 
 std::string U8(const std::wstring& s)
@@ -169,12 +169,13 @@ std::wstring OutputPath(const Run& run, const std::wstring& rel)
     return path;
 }
 
-// Erases the progress line; printLock is held.
+// Erases the progress line with spaces (consoles without escape codes
+// too); printLock is held.
 void ClearProgress(Run& run)
 {
     if (run.progressShown) {
-        fputs("\r\033[K", stderr);
-        run.progressShown = false;
+        fprintf(stderr, "\r%*s\r", int(run.progressShown), "");
+        run.progressShown = 0;
     }
 }
 
@@ -696,12 +697,13 @@ void ShowProgress(Run& run, std::chrono::steady_clock::time_point start)
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     uint64_t done = run.done;
     char line[128];
-    snprintf(line, sizeof line, "\r%llu / %llu files, %.1f files/s\033[K", (unsigned long long)done,
-             (unsigned long long)(done + run.queued), seconds > 0 ? done / seconds : 0.0);
+    int length = snprintf(line, sizeof line, "%llu / %llu files, %.1f files/s", (unsigned long long)done,
+                          (unsigned long long)(done + run.queued), seconds > 0 ? done / seconds : 0.0);
     std::lock_guard<std::mutex> hold(run.printLock);
+    ClearProgress(run);
     fputs(line, stderr);
     fflush(stderr);
-    run.progressShown = true;
+    run.progressShown = size_t(length);
 }
 
 }  // namespace
