@@ -31,3 +31,4 @@ int CmdExtract(const Args& args);
 // alpha .bgra (or .png natively). Returns the exit status.
 int DecodeThroughLoader(const std::wstring& in, const std::wstring& out, const std::string& ext, bool alpha);
 int CmdThumb(const Args& args);
+int CmdConvert(const Args& args);

@@ -12,6 +12,9 @@ const Command kCommands[] = {
      CmdDecode},
     {"thumb", "thumb FILE OUT", "write the 80 x 80 thumbnail of an own-format picture as OUT.bgr or OUT.bmp", CmdThumb},
     {"list", "list ARCHIVE", "print a ZIP archive's members: index, method, compressed size, size, name", CmdList},
+    {"convert", "convert [OPTIONS] SOURCE... OUTDIR",
+     "convert every picture in files, folders and ZIP/LZH archives to PNG under OUTDIR (convert --help for more)",
+     CmdConvert},
     {"extract", "extract ARCHIVE INDEX OUT [--head N]", "write member INDEX to OUT (--head: its first N bytes, reading at most 768 compressed bytes)", CmdExtract},
 };
 
