@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "browser/file_list.h"
+#include "browser/file_operations.h"
 #include "browser/folder_tree.h"
 #include "ui/messages.h"
 #include "ui/owners.h"
@@ -75,6 +76,9 @@ void HandleBrowserKey(BrowserState* state, UINT key)
         break;
     case VK_RETURN:
         OpenSelectedItems(state);
+        break;
+    case VK_DELETE:
+        DeleteSelectedItems(state);
         break;
     case VK_F2:
         EditSelectedLabel(state);

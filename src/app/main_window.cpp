@@ -9,6 +9,9 @@
 #include "browser/file_list.h"
 #include "browser/folder_tree.h"
 #include "browser/pane_window.h"
+#include "dialogs/manual.h"
+#include "dialogs/options_dialog.h"
+#include "dialogs/version_box.h"
 #include "image/imaging_services_win.h"
 #include "image/shared_lock_win.h"
 #include "thumbs/folder_listing.h"
@@ -171,6 +174,28 @@ LRESULT OnKeyDown(BrowserState*, HWND window, WPARAM wParam, LPARAM)
     return 0;
 }
 
+// The "&Option" menu: the options dialog, whose result applies to what is
+// opened next and is written at exit; the manual; the version box.
+LRESULT OnCommand(BrowserState* state, HWND window, WPARAM wParam, LPARAM)
+{
+    if (!state)
+        return 0;
+    switch (LOWORD(wParam)) {
+    case CommandOptions:
+        StoreOptionsResult(state, RunOptionsDialog(window, state));
+        break;
+    case CommandManual:
+        OpenManual(window, state->exeDir);
+        break;
+    case CommandVersion:
+        RunVersionBox(window);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
 // The worker's exit lets the window go; keys of the browser are carried out.
 LRESULT OnControl(BrowserState* state, HWND window, WPARAM wParam, LPARAM lParam)
 {
@@ -269,6 +294,7 @@ const MessageRow<BrowserState> MainHandlers[] = {
     {WM_CLOSE, OnClose},
     {WM_COPYDATA, OnCopyData},
     {WM_KEYDOWN, OnKeyDown},
+    {WM_COMMAND, OnCommand},
     {MSG_CONTROL, OnControl},
     {MSG_OPEN_PENDING, OnOpenPending},
     {MSG_REQUEST_ITEM, OnRequestItem},

@@ -1,9 +1,15 @@
 // The main window "ZaVuvi": starts and stops the process-wide services,
 // routes the folder worker's messages, carries out the browser's keys,
-// takes a second instance's path and closes in step with the folder worker.
+// answers its menu, takes a second instance's path and closes in step with
+// the folder worker.
 #pragma once
 
 #include <windows.h>
+
+// Commands of the "&Option" menu (res/resource.h gives the script the same).
+constexpr WORD CommandOptions = 31;
+constexpr WORD CommandManual = 32;
+constexpr WORD CommandVersion = 33;
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -10,6 +10,7 @@
 #include "ui/messages.h"
 #include "arcwin/archive_window.h"
 #include "browser/change_queue.h"
+#include "browser/drop_source.h"
 #include "browser/pane_window.h"
 #include "dialogs/crash_report.h"
 #include "viewer/viewer_window.h"
@@ -96,6 +97,9 @@ bool PrepareBrowserState()
     HINSTANCE instance = Browser.instance;
     ResetBrowserState();
     Browser.instance = instance;
+
+    // The one drop source of the file list's drags, with one reference.
+    Browser.dragSource = CreateDropSource();
 
     // The executable's directory, cut after its last separator.
     wchar_t path[MAX_PATH + 1] = {};

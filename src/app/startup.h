@@ -29,8 +29,8 @@ void HandOverPendingPath(HWND running);
 // BrowserState.
 bool RegisterZizeClasses(HINSTANCE instance);
 
-// Resets BrowserState and keeps the executable directory. Returns false
-// when memory for it is short.
+// Resets BrowserState, makes the one drop source and keeps the executable
+// directory. Returns false when memory for the directory is short.
 bool PrepareBrowserState();
 
 // Creates the main window from the settings (640 x 448 client area at the

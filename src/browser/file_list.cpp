@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "browser/file_operations.h"
 #include "browser/folder_tree.h"
 #include "browser/shell_names.h"
 #include "browser/standard_icons.h"
@@ -77,7 +78,7 @@ int FindListItem(HWND list, LPCITEMIDLIST absolute)
 }
 
 // A renamed item takes the new list and the new name.
-void RenameListItem(HWND list, int index, LPCITEMIDLIST renamed)
+void ApplyItemRename(HWND list, int index, LPCITEMIDLIST renamed)
 {
     ListItemRecord* record = ListRecordOf(list, index);
     LPITEMIDLIST copy = renamed ? ILClone(renamed) : nullptr;
@@ -309,6 +310,12 @@ void HandleListNotify(BrowserState* state, const NMHDR* header)
     case LVN_ITEMCHANGED:
         UpdateSelectionStatus(state);
         break;
+    case LVN_ENDLABELEDITW:
+        RenameListItem(state, reinterpret_cast<const NMLVDISPINFOW*>(header));
+        break;
+    case LVN_BEGINDRAG:
+        DragSelectedItems(state);
+        break;
     case LVN_DELETEITEM:
         FreeListItemRecord(reinterpret_cast<ListItemRecord*>(reinterpret_cast<const NMLISTVIEW*>(header)->lParam));
         break;
@@ -346,7 +353,7 @@ void ApplyListChange(BrowserState* state, const ChangeRecord& change, WorkerSave
         if (inFolder) {
             const int index = FindListItem(list, change.first);
             if (index >= 0)
-                RenameListItem(list, index, change.second);
+                ApplyItemRename(list, index, change.second);
         }
         break;
     case SHCNE_DELETE:

@@ -62,6 +62,7 @@ struct BrowserState {
     uint32_t flags;
     int32_t splitGrabOffset;
     int32_t splitDragState;
+    COLORREF dialogColour;  // the options dialog's working colour while it is open
 };
 
 extern BrowserState Browser;

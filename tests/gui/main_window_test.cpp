@@ -1,12 +1,18 @@
 // The main window in this process: its services start with it, its panes
 // and splitter, its focus memory and change queue, how it closes in step
-// with the folder worker, and the settings it writes when it goes.
+// with the folder worker, the settings it writes when it goes, and its
+// menu: the options dialog, the version box and the manual. The modal
+// dialogs run on the test's thread while a driver thread works them with
+// the messages a user's clicks and typing send.
 #include <windows.h>
+#include <colordlg.h>
 #include <commctrl.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -14,9 +20,12 @@
 
 #include "ui/browser_state.h"
 #include "ui/messages.h"
+#include "app/main_window.h"
 #include "app/startup.h"
 #include "browser/change_queue.h"
 #include "browser/pane_window.h"
+#include "dialogs/options_dialog.h"
+#include "dialogs/version_box.h"
 #include "gui/browser_test_support.h"
 #include "gui/viewer_test_support.h"
 #include "image/shared_lock_win.h"
@@ -415,6 +424,199 @@ TEST_F(MainWindow, NoPictureIsLoadedOnceTheServicesHaveStopped)
     OpenPath(green.c_str());
     EXPECT_EQ(nullptr, FindWindowW(L"RezaDiz", green.c_str()));
     DestroyWindow(viewer);
+}
+
+// Polls until done() holds; false after ten seconds.
+bool WaitUntil(const std::function<bool()>& done)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(10))
+        if (done())
+            return true;
+    return false;
+}
+
+// Runs drive with the first dialog of this process on a thread of its own
+// while run, on the test's thread, shows the dialog modally.
+void WithDialog(const std::function<void(HWND)>& drive, const std::function<void()>& run)
+{
+    std::thread driver([&] {
+        HWND dialog = WaitForWindow(GetCurrentProcessId(), L"#32770", 10000);
+        if (!dialog) {
+            ADD_FAILURE() << "no dialog appeared";
+            return;
+        }
+        drive(dialog);
+        if (IsWindow(dialog))  // the modal loop must end for the test to go on
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    run();
+    driver.join();
+}
+
+void Click(HWND dialog, int id)
+{
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+bool IsChecked(HWND dialog, int id)
+{
+    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
+
+// What the screen shows in the middle of the colour swatch, 0xRRGGBB.
+uint32_t SwatchColour(HWND options)
+{
+    SIZE size = {};
+    const std::vector<uint32_t> pixels = CaptureClient(GetDlgItem(options, OptionSwatch), &size);
+    return pixels.empty() ? 0xDEADBEEF : pixels[size_t(size.cy / 2) * size.cx + size.cx / 2];
+}
+
+BOOL CALLBACK FindOwnedDialog(HWND window, LPARAM param)
+{
+    HWND* found = reinterpret_cast<HWND*>(param);
+    if (GetWindow(window, GW_OWNER) != *found || WindowClassName(window) != L"#32770")
+        return TRUE;
+    *found = window;
+    return FALSE;
+}
+
+// Clicks the swatch, types red, green and blue into the colour dialog and
+// answers it with IDOK or IDCANCEL. False when it did not come and go.
+bool UseColourDialog(HWND options, int red, int green, int blue, WORD answer)
+{
+    PostMessageW(options, WM_COMMAND, MAKEWPARAM(OptionSwatch, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(options, OptionSwatch)));
+    HWND colour = nullptr;
+    if (!WaitUntil([&] { return !EnumWindows(FindOwnedDialog, reinterpret_cast<LPARAM>(&(colour = options))); }))
+        return false;
+    const int fields[3][2] = {{COLOR_RED, red}, {COLOR_GREEN, green}, {COLOR_BLUE, blue}};
+    for (const auto& field : fields) {
+        HWND edit = GetDlgItem(colour, field[0]);
+        SetWindowTextW(edit, std::to_wstring(field[1]).c_str());
+        SendMessageW(colour, WM_COMMAND, MAKEWPARAM(field[0], EN_UPDATE), reinterpret_cast<LPARAM>(edit));
+    }
+    PostMessageW(colour, WM_COMMAND, answer, 0);
+    return WaitUntil([&] { return !IsWindow(colour); });
+}
+
+std::wstring ArtifactPath(const wchar_t* name)
+{
+    const std::wstring folder = WindowsPath(ZIZE_ARTIFACT_DIR);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder + L"\\" + name;
+}
+
+TEST_F(MainWindow, OptionsCancelChangesNothingEvenAfterAColourWasChosen)
+{
+    Create(20, 20, 300, 200);
+    Browser.flags |= FitToWindow | OpenAnyFile;
+    const uint32_t colour = BrowserColourValue();
+    WithDialog(
+        [](HWND options) {
+            EXPECT_TRUE(IsChecked(options, OptionFitToWindow) && IsChecked(options, OptionOpenAnyFile) &&
+                        IsChecked(options, OptionNoFill));
+            EXPECT_FALSE(IsChecked(options, OptionActualSize) || IsChecked(options, OptionFill));
+            EXPECT_TRUE(UseColourDialog(options, 0, 0, 255, IDOK));
+            EXPECT_TRUE(WaitUntil([&] { return SwatchColour(options) == 0x0000FF; }));
+            Click(options, OptionOpenAnyFile);
+            Click(options, OptionFill);
+            EXPECT_FALSE(IsChecked(options, OptionOpenAnyFile) || IsChecked(options, OptionNoFill));
+            Click(options, IDCANCEL);
+        },
+        [&] { SendMessageW(window, WM_COMMAND, CommandOptions, 0); });
+    EXPECT_EQ(FitToWindow | OpenAnyFile, Browser.flags & OptionFlagsMask);
+    EXPECT_EQ(colour, BrowserColourValue());
+
+    INT_PTR result = 0;
+    WithDialog([](HWND options) { Click(options, IDCANCEL); }, [&] { result = RunOptionsDialog(window, &Browser); });
+    EXPECT_EQ(-1, result);
+}
+
+TEST_F(MainWindow, OptionsOkPacksColourAndOptionsAndTheNextPictureIsFittedOverTheColour)
+{
+    Create(20, 20, 300, 200);
+    Browser.flags |= OpenAnyFile;
+    INT_PTR result = 0;
+    WithDialog(
+        [](HWND options) {
+            // A cancelled colour dialog leaves the swatch white.
+            EXPECT_TRUE(UseColourDialog(options, 0, 255, 0, IDCANCEL));
+            EXPECT_EQ(0xFFFFFFu, SwatchColour(options));
+            Click(options, OptionFitToWindow);
+            Click(options, OptionOpenAnyFile);
+            Click(options, OptionFill);
+            EXPECT_TRUE(UseColourDialog(options, 255, 0, 0, IDOK));
+            EXPECT_TRUE(WaitUntil([&] { return SwatchColour(options) == 0xFF0000; }));
+            EXPECT_TRUE(SaveWindowPng(options, ArtifactPath(L"options_dialog.png")));
+            Click(options, IDOK);
+        },
+        [&] { result = RunOptionsDialog(window, &Browser); });
+    EXPECT_EQ(0x050000FF, result);
+
+    // Stored as the main window stores it, it rules the next picture opened.
+    StoreOptionsResult(&Browser, result);
+    EXPECT_EQ(FitToWindow | FillBackground, Browser.flags & OptionFlagsMask);
+    EXPECT_EQ(0x0000FFu, BrowserColourValue());
+    const std::wstring path = dir.Write(L"half.tga", TgaFile(
+        40, 30, [](uint32_t, uint32_t) { return 0x00FF00u; }, [](uint32_t x, uint32_t) { return x < 20 ? 0 : 255; }));
+    ASSERT_EQ(0, OpenPath(path.c_str()));
+    HWND viewer = FindWindowW(L"RezaDiz", path.c_str());
+    ASSERT_NE(nullptr, viewer);
+    EXPECT_EQ(1, ViewerOf(viewer)->fitMode);
+    EXPECT_EQ(0xFF0000u, PixelAt(ViewerOf(viewer)->picture, 5, 10));
+    EXPECT_EQ(0x00FF00u, PixelAt(ViewerOf(viewer)->picture, 30, 10));
+    DestroyWindow(viewer);
+}
+
+TEST_F(MainWindow, TheVersionBoxShowsTheScreenAnd64)
+{
+    Create(20, 20, 300, 200);
+    DEVMODEW mode = {};
+    mode.dmSize = sizeof mode;
+    ASSERT_TRUE(EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode));
+    const std::wstring screen = std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) + L"x" +
+                                std::to_wstring(GetSystemMetrics(SM_CYSCREEN)) + L" (" +
+                                std::to_wstring(mode.dmBitsPerPel) + L"bit)";
+    WithDialog(
+        [&](HWND box) {
+            EXPECT_EQ(L"ﾊﾞｰｼﾞｮﾝ情報", WindowTitle(box));
+            EXPECT_EQ(screen, WindowTitle(GetDlgItem(box, VersionScreen)));
+            EXPECT_EQ(L"64", WindowTitle(GetDlgItem(box, VersionBits)));
+            EXPECT_TRUE(SaveWindowPng(box, ArtifactPath(L"version_box.png")));
+            Click(box, IDOK);
+        },
+        [&] { SendMessageW(window, WM_COMMAND, CommandVersion, 0); });
+}
+
+// The id of a running process of that image name, or 0.
+DWORD FindProcess(const wchar_t* name)
+{
+    DWORD id = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !id; more = Process32NextW(snapshot, &entry))
+        if (lstrcmpiW(entry.szExeFile, name) == 0)
+            id = entry.th32ProcessID;
+    CloseHandle(snapshot);
+    return id;
+}
+
+TEST_F(MainWindow, TheManualIsOpenedByTheShellsHelpViewer)
+{
+    // Under Wine the shell opens a .chm with hh.exe; its start is what can
+    // be seen here (its pages need a browser engine that Wine lacks).
+    Create(20, 20, 300, 200);
+    ASSERT_EQ(0u, FindProcess(L"hh.exe")) << "a help viewer is running already";
+    dir.Write(L"Zize.chm", std::vector<uint8_t>{'I', 'T', 'S', 'F'});
+    SendMessageW(window, WM_COMMAND, CommandManual, 0);
+    DWORD viewer = 0;
+    EXPECT_TRUE(WaitUntil([&] { return (viewer = FindProcess(L"hh.exe")) != 0; })) << "hh.exe was not started";
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, viewer)) {
+        TerminateProcess(process, 0);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
 }
 
 }  // namespace
