@@ -158,6 +158,7 @@ TEST_F(Browse, AFolderOnTheCommandLineShowsItsPicturesAsThumbnails)
             Sleep(10);
     }
     EXPECT_EQ(first + L" : 640 x 400 4bit", text);
+    zize.WaitForIdle(StartTimeoutMs);  // painted before the picture is taken
     std::wstring artifacts = WindowsPath(ZIZE_ARTIFACT_DIR);
     CreateDirectoryW(artifacts.c_str(), nullptr);
     SaveWindowPng(window, artifacts + L"\\browser_folder.png");
