@@ -267,7 +267,7 @@ LRESULT OnViewerMouseMove(ViewerImage* image, HWND window, WPARAM, LPARAM lParam
     return 0;
 }
 
-LRESULT OnViewerButtonUp(ViewerImage* image, HWND window, WPARAM, LPARAM)
+LRESULT OnViewerButtonUp(ViewerImage* image, HWND, WPARAM, LPARAM)
 {
     if (image)
         image->dragging = 0;

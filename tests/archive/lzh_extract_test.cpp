@@ -93,8 +93,9 @@ TEST(LzhExtract, DataCutShortIsReportedAndTruncationNeverFaults)
             std::vector<uint8_t> out;
             int r = a.Extract(i, &out);
             EXPECT_TRUE(r == kLzhExtractOk || r == kLzhExtractShortData || r == kLzhExtractDecodeFailed) << n;
-            if (a.reader.entries[i].dataPosition + a.reader.entries[i].compressedSize > n)
+            if (a.reader.entries[i].dataPosition + a.reader.entries[i].compressedSize > n) {
                 EXPECT_NE(kLzhExtractOk, r) << n << " member " << i;
+            }
         }
     }
 }

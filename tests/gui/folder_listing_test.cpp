@@ -181,7 +181,9 @@ protected:
     int ItemCount() const { return int(SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0)); }
     int IndexOf(const std::wstring& text) const
     {
-        LVFINDINFOW find = {LVFI_STRING, text.c_str()};
+        LVFINDINFOW find = {};
+        find.flags = LVFI_STRING;
+        find.psz = text.c_str();
         return int(SendMessageW(List(), LVM_FINDITEMW, WPARAM(-1), reinterpret_cast<LPARAM>(&find)));
     }
     int ImageOf(int index) const
@@ -335,8 +337,9 @@ TEST_F(FolderListing, TenQuickListingsListOnlyTheLastAndAWaitingQuitWins)
     ASSERT_NE(DWORD(-1), SuspendThread(Browser.workerThread));
     for (int i = 0; i < 10; ++i) {
         ASSERT_TRUE(PostToWorker(WT_LIST_FOLDER, WPARAM(tens[size_t(i)]), 0));
-        if (i == 4)
+        if (i == 4) {
             ASSERT_TRUE(PostToWorker(WT_CHANGES, 0, 0));
+        }
     }
     ResumeThread(Browser.workerThread);
     ASSERT_TRUE(WaitFor([&] { return ListedAt(tens[9]) >= 0 && Since(tens[9], MSG_THUMBNAIL_READY).size() == 1; }));
