@@ -53,6 +53,15 @@ TEST_F(FileList, EnterOpensPicturesAndFoldersAndBackspaceGoesUpButNotPastTheDesk
     DestroyWindow(viewer);
     EXPECT_EQ(nullptr, FindWindowW(L"RezaDiz", nullptr));
 
+    // With the option to open other files the shell is asked to open the
+    // text file; Wine's prefix knows no program for it and says so in a box.
+    Browser.flags |= OpenAnyFile;
+    Select({IndexOf(L"note.txt")});
+    MessageBoxCloser closer(20000);
+    HandleBrowserKey(&Browser, VK_RETURN);
+    EXPECT_TRUE(closer.Result().found) << "the shell was not asked to open the text file";
+    Browser.flags &= ~OpenAnyFile;
+
     // Enter on a folder selects it in the tree, below the listed folder.
     HTREEITEM pics = TreeView_GetSelection(tree);
     Select({IndexOf(L"sub")});
