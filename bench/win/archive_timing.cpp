@@ -15,28 +15,7 @@
 #include "ui/message_table.h"
 #include "viewer/open_path.h"
 
-namespace {
-
-double Now()
-{
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(f.QuadPart);
-}
-
-void HandleOne()
-{
-    MSG msg;
-    if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    } else {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-}
-
-}  // namespace
+#include "timing.h"
 
 int wmain(int argc, wchar_t** argv)
 {
