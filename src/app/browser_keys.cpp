@@ -36,7 +36,7 @@ void OpenSelectedItems(BrowserState* state)
         if (index < 0)
             break;
         if (ListItemRecord* record = ListRecordOf(list, index))
-            OpenListItem(record);
+            OpenListItem(state, record);
     }
 }
 

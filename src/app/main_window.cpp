@@ -24,12 +24,12 @@
 
 namespace {
 
-// Starts the services; results are not examined.
+// Starts the services and the folder worker. Without the worker or its
+// ready event the window cannot work: the creation fails (the start-up
+// then shows its failure box) instead of waiting for a worker that never
+// comes.
 LRESULT OnCreate(BrowserState* state, HWND window, WPARAM, LPARAM)
 {
-    if (!state)
-        return -1;
-    AttachRecord(window, state);
     state->mainWindow = window;
 
     // Common controls, the shared lock, the imaging library.
@@ -41,19 +41,26 @@ LRESULT OnCreate(BrowserState* state, HWND window, WPARAM, LPARAM)
 
     // The worker and the event by which it says that its queue exists.
     state->workerReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    state->workerThread = CreateThread(nullptr, 0, FolderWorkerThread, state, 0, &state->workerThreadId);
-    if (state->workerThread)
-        SetThreadPriority(state->workerThread, THREAD_PRIORITY_BELOW_NORMAL);
+    if (state->workerReady)
+        state->workerThread = CreateThread(nullptr, 0, FolderWorkerThread, state, 0, &state->workerThreadId);
+    if (!state->workerThread) {
+        if (state->workerReady)
+            CloseHandle(state->workerReady);
+        state->workerReady = nullptr;
+        StopImagingServices();
+        DeleteSharedLock();
+        state->mainWindow = nullptr;
+        return -1;
+    }
+    SetThreadPriority(state->workerThread, THREAD_PRIORITY_BELOW_NORMAL);
     return 0;
 }
 
 // Stops the services in order and ends the message loop. No picture is
 // loaded after the imaging library stops, also not for a message that is
 // still queued for a viewer window.
-LRESULT OnDestroy(BrowserState* state, HWND window, WPARAM, LPARAM)
+LRESULT OnDestroy(BrowserState* state, HWND, WPARAM, LPARAM)
 {
-    if (!state)
-        return 0;
     if (state->workerReady) {
         CloseHandle(state->workerReady);
         state->workerReady = nullptr;
@@ -62,7 +69,6 @@ LRESULT OnDestroy(BrowserState* state, HWND window, WPARAM, LPARAM)
     StopImagingServices();
     WriteSettings();
     DeleteSharedLock();
-    DetachRecord(window);
     PostQuitMessage(0);
     return 0;
 }
@@ -70,8 +76,6 @@ LRESULT OnDestroy(BrowserState* state, HWND window, WPARAM, LPARAM)
 // While the frame is dragged the list is not arranged at every step.
 LRESULT OnSize(BrowserState* state, HWND, WPARAM, LPARAM)
 {
-    if (!state)
-        return 0;
     if ((state->flags & SizingInProgress) && state->right.control) {
         const LONG_PTR style = GetWindowLongPtrW(state->right.control, GWL_STYLE);
         if (style & LVS_AUTOARRANGE)
@@ -85,18 +89,14 @@ LRESULT OnSize(BrowserState* state, HWND, WPARAM, LPARAM)
 
 LRESULT OnEnterSizeMove(BrowserState* state, HWND, WPARAM, LPARAM)
 {
-    if (state) {
-        state->flags |= SizingInProgress;
-        state->flags &= ~ArrangeSuspended;
-    }
+    state->flags |= SizingInProgress;
+    state->flags &= ~ArrangeSuspended;
     return 0;
 }
 
 // The list is arranged once, at the end of the drag.
 LRESULT OnExitSizeMove(BrowserState* state, HWND window, WPARAM, LPARAM)
 {
-    if (!state)
-        return 0;
     state->flags &= ~SizingInProgress;
     if (!(state->flags & ArrangeSuspended))
         return 0;
@@ -113,8 +113,6 @@ LRESULT OnExitSizeMove(BrowserState* state, HWND window, WPARAM, LPARAM)
 // another application was activated.
 LRESULT OnActivate(BrowserState* state, HWND, WPARAM wParam, LPARAM)
 {
-    if (!state)
-        return 0;
     const WORD how = LOWORD(wParam);
     if (how == WA_INACTIVE) {
         HWND focus = GetFocus();
@@ -138,8 +136,6 @@ LRESULT OnActivate(BrowserState* state, HWND, WPARAM wParam, LPARAM)
 // window stays until the worker says it has ended.
 LRESULT OnClose(BrowserState* state, HWND window, WPARAM, LPARAM)
 {
-    if (!state)
-        return 0;
     for (int which = 0; which < 2; ++which) {
         if (state->changeRegistration[which] != NoChangeRegistration) {
             SHChangeNotifyDeregister(state->changeRegistration[which]);
@@ -155,14 +151,22 @@ LRESULT OnClose(BrowserState* state, HWND window, WPARAM, LPARAM)
     return 0;
 }
 
-// A second instance's path: take it, then show it.
+// A second instance's path: take it, then show it. While an earlier path
+// still waits for its folder's listing, the new one waits behind it, so
+// that several starts in a row (several files opened at once from
+// Explorer) open every file.
 LRESULT OnCopyData(BrowserState*, HWND window, WPARAM, LPARAM lParam)
 {
     const COPYDATASTRUCT* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-    if (data && data->lpData)
-        SetPendingPath(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t));
-    else
-        ClearPendingPath();
+    if (!data || data->dwData != COPYDATA_PENDING_PATH || !data->lpData)
+        return 0;
+    const wchar_t* path = static_cast<const wchar_t*>(data->lpData);
+    const size_t units = data->cbData / sizeof(wchar_t);
+    if (PendingPath[0] != L'\0') {
+        QueuePendingPath(path, units);
+        return 0;
+    }
+    SetPendingPath(path, units);
     SendMessageW(window, MSG_OPEN_PENDING, 0, 0);
     return 0;
 }
@@ -178,8 +182,6 @@ LRESULT OnKeyDown(BrowserState*, HWND window, WPARAM wParam, LPARAM)
 // opened next and is written at exit; the manual; the version box.
 LRESULT OnCommand(BrowserState* state, HWND window, WPARAM wParam, LPARAM)
 {
-    if (!state)
-        return 0;
     switch (LOWORD(wParam)) {
     case CommandOptions:
         StoreOptionsResult(state, RunOptionsDialog(window, state));
@@ -202,85 +204,18 @@ LRESULT OnControl(BrowserState* state, HWND window, WPARAM wParam, LPARAM lParam
     if (lParam == CONTROL_WORKER_EXITED) {
         ReplyMessage(0);
         DestroyWindow(window);
-    } else if (lParam == CONTROL_KEY && state) {
+    } else if (lParam == CONTROL_KEY) {
         HandleBrowserKey(state, static_cast<UINT>(wParam));
     }
     return 0;
 }
 
-LRESULT OnOpenPending(BrowserState*, HWND, WPARAM, LPARAM)
+LRESULT OnOpenPending(BrowserState* state, HWND, WPARAM, LPARAM)
 {
-    OpenPendingPath();
-    return 0;
-}
-
-// Tells the worker to go on: from the first visible item after the user
-// has scrolled (mode 1), else with the next item without a thumbnail
-// (mode 0). Each retry reads the index again.
-void PostNextFromVisible(BrowserState* state)
-{
-    for (;;) {
-        const int32_t first = state->firstVisibleIndex;
-        const bool fromVisible = first != -1;
-        if (PostThreadMessageW(state->workerThreadId, WT_NEXT, fromVisible ? WPARAM(first) : 0, fromVisible ? 1 : 0)) {
-            if (fromVisible)
-                state->firstVisibleIndex = -1;
-            return;
-        }
-        if (!WorkerRunning())
-            return;
-        Sleep(10);
-    }
-}
-
-// The worker asks for a list item (lParam 1: the listing is empty).
-LRESULT OnRequestItem(BrowserState* state, HWND, WPARAM wParam, LPARAM lParam)
-{
-    if (state && lParam == 0)
-        RequestItem(state, wParam);
-    return 0;
-}
-
-LRESULT OnThumbnailReady(BrowserState* state, HWND, WPARAM wParam, LPARAM lParam)
-{
-    if (!state)
+    // A posted request finds nothing pending: the next queued path, if any.
+    if (PendingPath[0] == L'\0' && !TakeQueuedPendingPath())
         return 0;
-    StoreThumbnail(state, wParam, lParam);
-    PostNextFromVisible(state);
-    return 0;
-}
-
-// A folder's listing arrives: the list shows the tree item from now on.
-LRESULT OnFolderListed(BrowserState* state, HWND, WPARAM wParam, LPARAM lParam)
-{
-    if (!state)
-        return 0;
-    state->selectedTreeItem = reinterpret_cast<HTREEITEM>(lParam);
-    ListFolder(state, reinterpret_cast<TreeItemRecord*>(wParam));
-
-    // A file given by the command line or a second start opens now.
-    if (PendingPath[0] != L'\0')
-        OpenPendingFileInList();
-    return 0;
-}
-
-LRESULT OnRestart(BrowserState* state, HWND, WPARAM, LPARAM)
-{
-    if (!state)
-        return 0;
-    PostToWorker(WT_NEXT, 0, 0);
-    state->firstVisibleIndex = -1;
-    return 0;
-}
-
-// Between two files the worker lets the queued changes through, then goes on.
-LRESULT OnChangesPending(BrowserState* state, HWND, WPARAM wParam, LPARAM)
-{
-    if (!state)
-        return 0;
-    ApplyChanges(reinterpret_cast<WorkerSaveArea*>(wParam));
-    PostToWorker(WT_NEXT, wParam, 2);
-    state->firstVisibleIndex = -1;
+    OpenPendingPath(state);
     return 0;
 }
 
@@ -297,11 +232,12 @@ const MessageRow<BrowserState> MainHandlers[] = {
     {WM_COMMAND, OnCommand},
     {MSG_CONTROL, OnControl},
     {MSG_OPEN_PENDING, OnOpenPending},
-    {MSG_REQUEST_ITEM, OnRequestItem},
-    {MSG_THUMBNAIL_READY, OnThumbnailReady},
-    {MSG_FOLDER_LISTED, OnFolderListed},
-    {MSG_RESTART, OnRestart},
-    {MSG_CHANGES_PENDING, OnChangesPending},
+    // The folder worker's messages, answered by its main-thread side.
+    {MSG_REQUEST_ITEM, OnWorkerRequestItem},
+    {MSG_THUMBNAIL_READY, OnWorkerThumbnailReady},
+    {MSG_FOLDER_LISTED, OnWorkerFolderListed},
+    {MSG_RESTART, OnWorkerRestart},
+    {MSG_CHANGES_PENDING, OnWorkerChangesPending},
 };
 
 }  // namespace
@@ -311,39 +247,27 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DispatchMessageTable(MainHandlers, window, message, wParam, lParam);
 }
 
-void OpenPendingPath()
+void OpenPendingPath(BrowserState* state)
 {
     // A path that names nothing, or whose folder the shell cannot parse,
-    // is dropped.
+    // is dropped, and the next queued one is shown.
     if (PendingPath[0] == L'\0')
         return;
     ItemIdListOwner folder(FolderOfPath(PendingPath, nullptr));
-    if (!folder) {
-        ClearPendingPath();
-        return;
-    }
-
-    // The folder's tree item, found from the root.
-    HWND tree = Browser.left.control;
-    HTREEITEM item = tree ? FindTreeItem(tree, TVI_ROOT, folder.get()) : nullptr;
+    HWND tree = state->left.control;
+    HTREEITEM item = folder && tree ? FindTreeItem(tree, TVI_ROOT, folder.get()) : nullptr;
     if (!item) {
         ClearPendingPath();
+        if (TakeQueuedPendingPath())
+            PostMessageW(state->mainWindow, MSG_OPEN_PENDING, 0, 0);
         return;
     }
 
     // Listed already: the file is opened at once. Otherwise selecting the
     // folder lists it, and the file is opened when the listing arrives.
-    if (item == TreeView_GetSelection(tree)) {
-        OpenPendingFileInList();
+    if (item == TreeView_GetSelection(tree) && item == state->selectedTreeItem) {
+        OpenPendingFile(state);
         return;
     }
     TreeView_SelectItem(tree, item);
-}
-
-void OpenPendingFileInList()
-{
-    if (PendingPath[0] != L'\0' && GetFileAttributesW(PendingPath) != INVALID_FILE_ATTRIBUTES &&
-        SelectListItemByPath() >= 0)
-        OpenPath(PendingPath);
-    ClearPendingPath();
 }

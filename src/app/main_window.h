@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "ui/browser_state.h"
+
 // Commands of the "&Option" menu (res/resource.h gives the script the same).
 constexpr WORD CommandOptions = 31;
 constexpr WORD CommandManual = 32;
@@ -13,9 +15,8 @@ constexpr WORD CommandVersion = 33;
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Shows PendingPath: clears a path that does not exist or cannot be parsed.
-void OpenPendingPath();
-
-// After a folder's listing: opens the file in PendingPath when it exists
-// and the list shows it, then clears PendingPath.
-void OpenPendingFileInList();
+// Shows PendingPath: selects its folder in the tree (the file opens when
+// the listing arrives) or, when the folder is listed, opens it at once.
+// Clears a path that does not exist or cannot be parsed and goes on with
+// the next queued one.
+void OpenPendingPath(BrowserState* state);

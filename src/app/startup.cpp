@@ -5,8 +5,9 @@
 
 #include <cstring>
 
-#include "ui/browser_state.h"
 #include "app/main_window.h"
+#include "ui/browser_state.h"
+#include "ui/item_states.h"
 #include "ui/messages.h"
 #include "arcwin/archive_window.h"
 #include "browser/change_queue.h"
@@ -15,7 +16,6 @@
 #include "dialogs/crash_report.h"
 #include "viewer/viewer_window.h"
 
-const wchar_t MainWindowClass[] = L"ZaVuvi";
 
 namespace {
 
@@ -36,8 +36,8 @@ struct ClassRecord {
 const ClassRecord ZizeClasses[] = {
     {MainWindowClass, MainWindowProc, 0, true, true, COLOR_WINDOW, true},
     {PaneWindowClass, PaneWindowProc, CS_HREDRAW | CS_VREDRAW, false, false, COLOR_BTNFACE, false},
-    {L"RezaDiz", ViewerWindowProc, 0, true, true, COLOR_WINDOW, false},
-    {L"ZuzeDod", ArchiveWindowProc, CS_HREDRAW | CS_VREDRAW, false, false, COLOR_WINDOW, false},
+    {ViewerWindowClass, ViewerWindowProc, 0, true, true, COLOR_WINDOW, false},
+    {ArchiveWindowClass, ArchiveWindowProc, CS_HREDRAW | CS_VREDRAW, false, false, COLOR_WINDOW, false},
 };
 
 // Shows a start-up failure: no owner, the default caption, warning icon.
@@ -155,11 +155,7 @@ void ReleaseBrowserState()
         Browser.dragSource->Release();
         Browser.dragSource = nullptr;
     }
-    if (Browser.itemStates) {
-        LocalFree(Browser.itemStates);
-        Browser.itemStates = nullptr;
-        Browser.itemCount = 0;
-    }
+    FreeItemStates(&Browser);
     if (Browser.workerThread) {
         CloseHandle(Browser.workerThread);
         Browser.workerThread = nullptr;

@@ -5,13 +5,12 @@
 #include <windows.h>
 
 #include "app/settings.h"
+#include "ui/window_classes.h"
 
 // Exit codes of the entry.
 constexpr int ExitNormal = 0;
 constexpr int ExitClassRegistration = 2;
 constexpr int ExitWindowCreation = 3;
-
-extern const wchar_t MainWindowClass[];  // "ZaVuvi", also the single-instance marker
 
 // The whole life of the program on the main thread. Returns the exit code.
 int RunZize(HINSTANCE instance);

@@ -11,6 +11,7 @@
 #include "archive/lzh_directory.h"
 #include "archive/zip_directory.h"
 #include "ui/browser_access.h"
+#include "ui/list_thumbnails.h"
 #include "ui/message_table.h"
 #include "ui/messages.h"
 #include "ui/owners.h"
@@ -19,12 +20,12 @@
 
 namespace {
 
-constexpr int kStatusBarId = 20;
-constexpr UINT kItemTextCapacity = 260;
+constexpr int ArchiveStatusBarId = 20;
+constexpr UINT ItemTextCapacity = 260;
 // The image list holds only the thumbnails made, so it starts small and
 // grows, instead of reserving 80 x 80 pixels for every member at once.
-constexpr uint32_t kImageListStart = 64;
-constexpr int kImageListGrowth = 32;
+constexpr uint32_t ImageListStart = 64;
+constexpr int ImageListGrowth = 32;
 
 // The shell's file icon at 80 x 80: its icon group 1, or else its first icon.
 HICON LoadFileIcon()
@@ -45,7 +46,6 @@ void FreeArchiveState(ArchiveWindowState* state)
     CloseArchive(&state->reader);
     if (state->imageList)
         ImageList_Destroy(state->imageList);
-    free(state->maskBits);
     free(state->itemRecords);
     delete[] state->path;
     if (state->workerThread)
@@ -57,8 +57,7 @@ void FreeArchiveState(ArchiveWindowState* state)
 // True while the worker thread has not ended.
 bool WorkerRunning(const ArchiveWindowState* state)
 {
-    DWORD code = 0;
-    return state->workerThread && GetExitCodeThread(state->workerThread, &code) && code == STILL_ACTIVE;
+    return ArchiveWorkerPoster(state).Running();
 }
 
 // Waits for the worker to end while answering what it sends meanwhile (a
@@ -105,23 +104,6 @@ ArchiveMetrics GetArchiveMetrics(const ArchiveWindowState* state)
     return m;
 }
 
-// The thumbnail headers: 80 x 80 top-down, 24-bit colour and a 16-bit mask.
-void SetThumbnailHeaders(ArchiveWindowState* state)
-{
-    BITMAPINFOHEADER h = {};
-    h.biSize = sizeof h;
-    h.biWidth = kThumbnailSide;
-    h.biHeight = -static_cast<LONG>(kThumbnailSide);
-    h.biPlanes = 1;
-    h.biBitCount = 24;
-    h.biCompression = BI_RGB;
-    h.biSizeImage = kThumbnailBytes;
-    state->colourHeader = h;
-    h.biBitCount = 16;
-    h.biSizeImage = kArchiveMaskBytes;
-    state->maskHeader = h;
-}
-
 // Makes the image list with the file icon, sizes the window to the member
 // count and lists every member by name. Returns false when memory is short.
 bool FillList(ArchiveWindowState* state, HWND window)
@@ -130,7 +112,7 @@ bool FillList(ArchiveWindowState* state, HWND window)
 
     // The image list, starting with the file icon.
     state->imageList = ImageList_Create(kThumbnailSide, kThumbnailSide, ILC_COLOR24 | ILC_MASK,
-                                        static_cast<int>(std::min(count + 3, kImageListStart)), kImageListGrowth);
+                                        static_cast<int>(std::min(count + 3, ImageListStart)), ImageListGrowth);
     SendMessageW(state->list, LVM_SETITEMCOUNT, count, 0);
     SendMessageW(state->list, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(state->imageList));
     IconOwner icon(LoadFileIcon());
@@ -144,23 +126,16 @@ bool FillList(ArchiveWindowState* state, HWND window)
     // The records behind the items.
     HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     SendMessageW(state->list, WM_SETREDRAW, FALSE, 0);
-    SetThumbnailHeaders(state);
-    state->maskBits = static_cast<uint8_t*>(calloc(kArchiveMaskBytes, 1));
     state->itemRecords = static_cast<ImageInfo*>(calloc(count, sizeof(ImageInfo)));
-    const bool ok = state->maskBits && state->itemRecords;
+    const bool ok = state->itemRecords != nullptr;
 
     // One item per member, in member order.
     for (uint32_t i = 0; ok && i < count; ++i) {
-        wchar_t text[kItemTextCapacity] = {};
+        wchar_t text[ItemTextCapacity] = {};
         const wchar_t* name = state->reader.entries[i].name;
-        wcsncpy(text, name ? name : L"", kItemTextCapacity - 1);
-        LVITEMW item = {};
-        item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-        item.iItem = static_cast<int>(i);
-        item.pszText = text;
-        item.iImage = state->fileIcon;
-        item.lParam = reinterpret_cast<LPARAM>(&state->itemRecords[i]);
-        SendMessageW(state->list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        wcsncpy(text, name ? name : L"", ItemTextCapacity - 1);
+        InsertListViewItem(state->list, static_cast<int>(i), text, state->fileIcon,
+                           reinterpret_cast<LPARAM>(&state->itemRecords[i]));
     }
     SendMessageW(state->list, LVM_ENSUREVISIBLE, 0, FALSE);
     SendMessageW(state->list, WM_SETREDRAW, TRUE, 0);
@@ -185,18 +160,22 @@ void StartWorker(ArchiveWindowState* state)
     PostToArchiveWorker(state, AT_RENDER, 0);
 }
 
-// Reads the archive; a damaged or empty one makes no window.
-LRESULT OnCreate(ArchiveWindowCreation* creation, HWND window, WPARAM, LPARAM)
+// The window's record, made from the opener's creation record as the
+// window is created: the archive's directory is read here, so a damaged or
+// empty archive makes no window. The record takes the file (also when it
+// then fails and closes it).
+ArchiveWindowState* MakeArchiveState(LPARAM createParam)
 {
+    ArchiveWindowCreation* creation = CreationRecord<ArchiveWindowCreation>(createParam);
     if (!creation)
-        return -1;
+        return nullptr;
     auto* state = new (std::nothrow) ArchiveWindowState{};
     const size_t pathLength = wcslen(creation->path);
     wchar_t* path = new (std::nothrow) wchar_t[pathLength + 1];
     if (!state || !path) {
         delete state;
         delete[] path;
-        return -1;
+        return nullptr;
     }
     wmemcpy(path, creation->path, pathLength + 1);
     InitializeCriticalSection(&state->readerLock);
@@ -207,29 +186,29 @@ LRESULT OnCreate(ArchiveWindowCreation* creation, HWND window, WPARAM, LPARAM)
     creation->taken = true;
     if (!ReadDirectory(state)) {
         FreeArchiveState(state);
-        return -1;
+        return nullptr;
     }
+    return state;
+}
 
-    // The children, the list and the worker.
-    AttachRecord(window, state);
+// The children, the list and the worker; without them no window.
+LRESULT OnCreate(ArchiveWindowState* state, HWND window, WPARAM, LPARAM)
+{
     state->status = CreateStatusWindowW(WS_CHILD | WS_VISIBLE | CCS_BOTTOM | SBARS_SIZEGRIP, L"", window,
-                                        kStatusBarId);
+                                        ArchiveStatusBarId);
     SendMessageW(state->status, SB_SIMPLE, TRUE, 0);
     state->list = CreateWindowExW(WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE, WC_LISTVIEWW, L"",
                                   WS_CHILD | WS_VISIBLE | LVS_ICON | LVS_AUTOARRANGE | LVS_SHOWSELALWAYS, 0, 0, 0,
                                   0, window, nullptr, state->instance, nullptr);
-    if (!state->status || !state->list || !FillList(state, window)) {
-        DetachRecord(window);
-        FreeArchiveState(state);
+    if (!state->status || !state->list || !FillList(state, window))
         return -1;
-    }
     StartWorker(state);
     return 0;
 }
 
 LRESULT OnSize(ArchiveWindowState* state, HWND, WPARAM wParam, LPARAM lParam)
 {
-    if (!state || !state->status || !state->list)
+    if (!state->status || !state->list)
         return 0;
     SendMessageW(state->status, WM_SIZE, wParam, lParam);
     RECT status = {};
@@ -244,7 +223,7 @@ LRESULT OnSize(ArchiveWindowState* state, HWND, WPARAM wParam, LPARAM lParam)
 // window waits for its end before it goes.
 LRESULT OnClose(ArchiveWindowState* state, HWND window, WPARAM, LPARAM)
 {
-    if (state && WorkerRunning(state)) {
+    if (WorkerRunning(state)) {
         if (!state->thumbnailsDone) {
             PostToArchiveWorker(state, AT_QUIT, 0);
             return 0;
@@ -270,30 +249,24 @@ int ItemUnderPointer(const ArchiveWindowState* state)
 void ShowSelection(const ArchiveWindowState* state)
 {
     const int selected = static_cast<int>(SendMessageW(state->list, LVM_GETSELECTEDCOUNT, 0, 0));
-    std::vector<wchar_t> text(64, L'\0');
+    const wchar_t* name = nullptr;
+    const ImageInfo* info = nullptr;
     if (selected == 1) {
-        const int item = ItemUnderPointer(state);
-        const ImageInfo* info = item >= 0 && static_cast<uint32_t>(item) < state->reader.count
-                                    ? &state->itemRecords[item]
-                                    : nullptr;
-        if (info && info->width != 0 && info->height != 0) {
-            const wchar_t* name = state->reader.entries[item].name;
-            text.resize(wcslen(name) + 64);
-            swprintf(text.data(), text.size(), L"%ls : %d x %d %dbit", name, static_cast<int>(info->width),
-                     static_cast<int>(info->height), static_cast<int>(info->bitsPerPixel));
-        } else {
-            wcscpy(text.data(), L"1個選択");
+        const int item = static_cast<int>(SendMessageW(state->list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED));
+        if (item >= 0 && static_cast<uint32_t>(item) < state->reader.count) {
+            name = state->reader.entries[item].name;
+            info = &state->itemRecords[item];
         }
-    } else if (selected > 1) {
-        swprintf(text.data(), text.size(), L"%d個選択", selected);
     }
-    SendMessageW(state->status, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(text.data()));
+    std::vector<wchar_t> text((name ? wcslen(name) : 0) + 64, L'\0');
+    FormatSelectionStatus(text.data(), text.size(), selected, name, info);
+    SetStatusBarText(state->status, text.data());
 }
 
 LRESULT OnNotify(ArchiveWindowState* state, HWND, WPARAM, LPARAM lParam)
 {
     const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (!state || !header || header->hwndFrom != state->list)
+    if (!header || header->hwndFrom != state->list)
         return 0;
     switch (header->code) {
     case LVN_ITEMCHANGED:
@@ -324,7 +297,7 @@ LRESULT OnControl(ArchiveWindowState* state, HWND window, WPARAM, LPARAM lParam)
     if (lParam != CONTROL_WORKER_EXITED)
         return 0;
     ReplyMessage(0);
-    if (state && !state->destroying)
+    if (!state->destroying)
         DestroyWindow(window);
     return 0;
 }
@@ -340,7 +313,7 @@ LRESULT OnShowMember(ArchiveWindowState*, HWND, WPARAM wParam, LPARAM lParam)
 LRESULT OnThumbnailReady(ArchiveWindowState* state, HWND, WPARAM wParam, LPARAM)
 {
     const auto* reply = reinterpret_cast<const ArchiveReply*>(wParam);
-    if (!state || !reply)
+    if (!reply)
         return 0;
     const uint32_t count = StoreArchiveThumbnail(state, reply);
     const uint32_t next = reply->index + 1;
@@ -354,23 +327,21 @@ LRESULT OnThumbnailReady(ArchiveWindowState* state, HWND, WPARAM wParam, LPARAM)
 }
 
 // A window destroyed while its worker still runs (the program ending)
-// stops the worker first: it reads the record.
-LRESULT OnDestroy(ArchiveWindowState* state, HWND window, WPARAM, LPARAM)
+// stops the worker first: it reads the record, which goes when the window
+// has gone (FreeArchiveState at WM_NCDESTROY).
+LRESULT OnDestroy(ArchiveWindowState* state, HWND, WPARAM, LPARAM)
 {
-    if (!state)
-        return 0;
     state->destroying = true;
     if (WorkerRunning(state)) {
         if (!state->thumbnailsDone)
             PostToArchiveWorker(state, AT_QUIT, 0);
         WaitForWorker(state);
     }
-    DetachRecord(window);
-    FreeArchiveState(state);
     return 0;
 }
 
 const MessageRow<ArchiveWindowState> ArchiveHandlers[] = {
+    {WM_CREATE, OnCreate},
     {WM_SIZE, OnSize},
     {WM_CLOSE, OnClose},
     {WM_NOTIFY, OnNotify},
@@ -379,6 +350,8 @@ const MessageRow<ArchiveWindowState> ArchiveHandlers[] = {
     {MSG_THUMBNAIL_READY, OnThumbnailReady},
     {WM_DESTROY, OnDestroy},
 };
+
+constexpr RecordLife<ArchiveWindowState> ArchiveRecordLife = {MakeArchiveState, FreeArchiveState};
 
 }  // namespace
 
@@ -392,8 +365,5 @@ void OpenArchiveMember(ArchiveWindowState* state, uint32_t index)
 
 LRESULT CALLBACK ArchiveWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    // Creation gets the opener's record, not the window's.
-    if (message == WM_CREATE)
-        return OnCreate(CreationRecord<ArchiveWindowCreation>(lParam), window, wParam, lParam);
-    return DispatchMessageTable(ArchiveHandlers, window, message, wParam, lParam);
+    return DispatchMessageTable(ArchiveHandlers, ArchiveRecordLife, window, message, wParam, lParam);
 }

@@ -24,9 +24,6 @@ struct ArchiveWindowState {
     HIMAGELIST imageList;         // the list view's thumbnails
     HANDLE workerThread;
     uint32_t workerThreadId;
-    BITMAPINFOHEADER colourHeader;  // 80 x -80, 24 bits
-    BITMAPINFOHEADER maskHeader;    // 80 x -80, 16 bits
-    uint8_t* maskBits;            // 12,800 zero bytes: every thumbnail opaque
     uint32_t thumbnailsDone;      // 1 once AT_FINISH has been posted: members decode here
     FileKind kind;                // KindZip or KindLzh
     ArchiveReader reader;
@@ -42,9 +39,6 @@ struct ArchiveWindowState {
     // main thread, after AT_FINISH, decodes another member.
     CRITICAL_SECTION readerLock;
 };
-
-// Lengths of the mask that makes thumbnails opaque.
-constexpr uint32_t kArchiveMaskBytes = 12800;
 
 LRESULT CALLBACK ArchiveWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -6,6 +6,7 @@
 #include "archive/zip_extract.h"
 #include "image/load_image_win.h"
 #include "platform/memory_block.h"
+#include "ui/list_thumbnails.h"
 #include "ui/messages.h"
 #include "ui/owners.h"
 #include "viewer/open_path.h"
@@ -51,8 +52,8 @@ int LoadMemberPicture(ArchiveWindowState* state, uint32_t index, DecodedImage* p
     MemoryBlock block = nullptr;
     {
         ReaderLockHolder hold(state);
-        uint8_t head[kMemberHeadCompressedLimit] = {};
-        if (!ExtractMember(state, index, head, kMemberHeadCompressedLimit, kMemberHeadBytes))
+        uint8_t head[MemberHeadCompressedLimit] = {};
+        if (!ExtractMember(state, index, head, MemberHeadCompressedLimit, MemberHeadBytes))
             return -1;
         if (!(head[0] == 'B' && head[1] == 'M') && ClassifyHeader(name, head) >= KindZip)
             return -1;
@@ -81,15 +82,14 @@ void SendToWindow(const ArchiveWindowState* state, UINT message, WPARAM wParam, 
 
 }  // namespace
 
+ThreadPoster ArchiveWorkerPoster(const ArchiveWindowState* state)
+{
+    return ThreadPoster{state->workerThread, state->workerThreadId};
+}
+
 bool PostToArchiveWorker(const ArchiveWindowState* state, UINT message, WPARAM wParam)
 {
-    while (!PostThreadMessageW(state->workerThreadId, message, wParam, 0)) {
-        DWORD code = 0;
-        if (!state->workerThread || !GetExitCodeThread(state->workerThread, &code) || code != STILL_ACTIVE)
-            return false;
-        Sleep(10);
-    }
-    return true;
+    return ArchiveWorkerPoster(state).Post(message, wParam, 0);
 }
 
 int DecodeMember(ArchiveWindowState* state, ArchiveThumbnail* thumb, uint32_t index)
@@ -121,75 +121,96 @@ int DecodeMember(ArchiveWindowState* state, ArchiveThumbnail* thumb, uint32_t in
 
 uint32_t StoreArchiveThumbnail(ArchiveWindowState* state, const ArchiveReply* reply)
 {
-    LVITEMW item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = static_cast<int>(reply->index);
-    if (reply->thumbnail && SendMessageW(state->list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) {
-        WindowDc dc(state->list);
-        GdiObjectOwner colour(CreateDIBitmap(dc.get(), &state->colourHeader, 0, nullptr, nullptr, DIB_RGB_COLORS));
-        GdiObjectOwner mask(CreateDIBitmap(dc.get(), &state->maskHeader, 0, nullptr, nullptr, DIB_RGB_COLORS));
-        if (colour && mask) {
-            auto* colourInfo = reinterpret_cast<const BITMAPINFO*>(&state->colourHeader);
-            auto* maskInfo = reinterpret_cast<const BITMAPINFO*>(&state->maskHeader);
-            SetDIBits(dc.get(), static_cast<HBITMAP>(mask.get()), 0, kThumbnailSide, state->maskBits, maskInfo,
-                      DIB_RGB_COLORS);
-            SetDIBits(dc.get(), static_cast<HBITMAP>(colour.get()), 0, kThumbnailSide,
-                      reply->thumbnail->block.pixels, colourInfo, DIB_RGB_COLORS);
-            if (auto* record = reinterpret_cast<ImageInfo*>(item.lParam))
-                *record = reply->thumbnail->info;
-            int image = ImageList_Add(state->imageList, static_cast<HBITMAP>(colour.get()),
-                                      static_cast<HBITMAP>(mask.get()));
-            if (image >= 0) {
-                item.mask = LVIF_IMAGE;
-                item.iImage = image;
-                SendMessageW(state->list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-            }
+    const int index = static_cast<int>(reply->index);
+    auto* record = reply->index < state->reader.count ? &state->itemRecords[reply->index] : nullptr;
+    if (reply->thumbnail && record) {
+        const int image = AddThumbnailImage(state->imageList, state->list, reply->thumbnail->block.pixels);
+        if (image >= 0) {
+            *record = reply->thumbnail->info;
+            SetListViewItemImage(state->list, index, image);
         }
     }
     return static_cast<uint32_t>(SendMessageW(state->list, LVM_GETITEMCOUNT, 0, 0));
 }
 
+namespace {
+
+// The worker's own state: the window's record, its one thumbnail record,
+// and whether the loop ends (with or without an answer).
+struct ArchiveWorker {
+    ArchiveWindowState* state;
+    ArchiveThumbnail* thumb;
+    bool quit;      // AT_QUIT: answered with CONTROL_WORKER_EXITED
+    bool finished;  // AT_FINISH: ends without an answer
+};
+
+using ArchiveHandler = void (*)(ArchiveWorker*, uint32_t index);
+
+struct ArchiveWorkerRow {
+    UINT message;
+    ArchiveHandler handler;
+};
+
+void OnQuit(ArchiveWorker* w, uint32_t)
+{
+    w->quit = true;
+}
+
+void OnFinish(ArchiveWorker* w, uint32_t)
+{
+    w->finished = true;
+}
+
+// AT_RENDER: the member's thumbnail, or a failure, goes to the window.
+void OnRender(ArchiveWorker* w, uint32_t index)
+{
+    ArchiveReply reply = {nullptr, index};
+    if (w->thumb && DecodeMember(w->state, w->thumb, index) == 0)
+        reply.thumbnail = w->thumb;
+    SendToWindow(w->state, MSG_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&reply), 0);
+}
+
+// AT_OPEN: the member opens in a viewer (nothing when it does not decode).
+void OnOpen(ArchiveWorker* w, uint32_t index)
+{
+    DecodeMember(w->state, nullptr, index);
+}
+
+const ArchiveWorkerRow ArchiveWorkerHandlers[] = {
+    {AT_QUIT, OnQuit},
+    {AT_FINISH, OnFinish},
+    {AT_RENDER, OnRender},
+    {AT_OPEN, OnOpen},
+};
+
+}  // namespace
+
+// Waits for the start signal, then handles thumbnails and openings in the
+// order they were asked for until AT_QUIT (answered) or AT_FINISH (not).
 DWORD WINAPI ArchiveWorkerMain(void* parameter)
 {
-    auto* state = static_cast<ArchiveWindowState*>(parameter);
+    ArchiveWorker w = {static_cast<ArchiveWindowState*>(parameter), nullptr, false, false};
 
     // The queue exists before the window's first post can fail for long;
     // nothing happens before the start signal.
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
-    auto* thumb = static_cast<ArchiveThumbnail*>(calloc(1, sizeof(ArchiveThumbnail)));
+    w.thumb = static_cast<ArchiveThumbnail*>(calloc(1, sizeof(ArchiveThumbnail)));
     GetMessageW(&msg, nullptr, 0, 0);
-    SendToWindow(state, MSG_CONTROL, 0, 0);
+    SendToWindow(w.state, MSG_CONTROL, 0, 0);
 
-    // Thumbnails and openings in the order they were asked for.
-    bool quit = false;
-    while (!quit && GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        const uint32_t index = static_cast<uint32_t>(msg.wParam);
-        switch (msg.message) {
-        case AT_QUIT:
-            quit = true;
-            break;
-        case AT_FINISH:
-            free(thumb);
-            return 0;
-        case AT_RENDER: {
-            ArchiveReply reply = {nullptr, index};
-            if (thumb && DecodeMember(state, thumb, index) == 0)
-                reply.thumbnail = thumb;
-            SendToWindow(state, MSG_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&reply), 0);
-            break;
-        }
-        case AT_OPEN:
-            DecodeMember(state, nullptr, index);
-            break;
-        default:
-            break;
+    while (!w.quit && !w.finished && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        for (const ArchiveWorkerRow& row : ArchiveWorkerHandlers) {
+            if (row.message == msg.message) {
+                row.handler(&w, static_cast<uint32_t>(msg.wParam));
+                break;
+            }
         }
     }
 
     // Only a window that is closing waits for this answer.
-    free(thumb);
-    if (quit)
-        SendToWindow(state, MSG_CONTROL, 0, CONTROL_WORKER_EXITED);
+    free(w.thumb);
+    if (w.quit)
+        SendToWindow(w.state, MSG_CONTROL, 0, CONTROL_WORKER_EXITED);
     return 0;
 }

@@ -8,6 +8,7 @@
 
 #include "arcwin/archive_window.h"
 #include "image/thumbnail.h"
+#include "ui/thread_poster.h"
 
 // The worker's one thumbnail record: the scaled picture and the full
 // picture's size and depth.
@@ -26,11 +27,14 @@ struct ArchiveReply {
 
 // Bytes of a member's beginning that are tried, and the compressed bytes
 // read for them.
-constexpr uint32_t kMemberHeadBytes = 18;
-constexpr uint32_t kMemberHeadCompressedLimit = 768;
+constexpr uint32_t MemberHeadBytes = 18;
+constexpr uint32_t MemberHeadCompressedLimit = 768;
 
 // The worker thread's entry; parameter is the ArchiveWindowState.
 DWORD WINAPI ArchiveWorkerMain(void* parameter);
+
+// The window's worker thread, to post to.
+ThreadPoster ArchiveWorkerPoster(const ArchiveWindowState* state);
 
 // Posts a message to the worker, retrying every 10 ms until its queue takes
 // it; gives up once the thread has ended. Returns true when posted.

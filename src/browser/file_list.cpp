@@ -9,6 +9,8 @@
 #include "browser/folder_tree.h"
 #include "browser/shell_names.h"
 #include "browser/standard_icons.h"
+#include "ui/item_states.h"
+#include "ui/list_thumbnails.h"
 #include "ui/message_table.h"
 #include "ui/owners.h"
 #include "viewer/open_path.h"
@@ -16,17 +18,9 @@
 namespace {
 
 constexpr ULONG ListAttributeMask = 0x60428000;  // FILESYSTEM, FOLDER, STREAM, SHARE, GHOSTED
-constexpr int StatusPart = 255;
-
-// Writes the status bar's one text.
-void SetStatusText(const wchar_t* text)
-{
-    if (Browser.statusBar)
-        SendMessageW(Browser.statusBar, SB_SETTEXTW, StatusPart, reinterpret_cast<LPARAM>(text));
-}
 
 // Double click: the item under the pointer now is opened.
-void OnDoubleClick(HWND list)
+void OnDoubleClick(BrowserState* state, HWND list)
 {
     LVHITTESTINFO hit = {};
     GetCursorPos(&hit.pt);
@@ -34,35 +28,7 @@ void OnDoubleClick(HWND list)
     const int index = static_cast<int>(SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
     if (index >= 0 && (hit.flags & LVHT_ONITEM))
         if (ListItemRecord* record = ListRecordOf(list, index))
-            OpenListItem(record);
-}
-
-// One more state byte 0 at the end, and one more item for the worker.
-void AppendItemState(BrowserState* state, WorkerSaveArea* saveArea)
-{
-    HLOCAL grown = state->itemStates ? LocalReAlloc(state->itemStates, state->itemCount + 1, LMEM_MOVEABLE)
-                                     : LocalAlloc(LMEM_FIXED, 1);
-    if (!grown)
-        return;
-    state->itemStates = static_cast<uint8_t*>(grown);
-    state->itemStates[state->itemCount++] = 0;
-    if (saveArea)
-        ++saveArea->itemCount;
-}
-
-// Item k leaves the states; the worker's scan keeps pointing at the same item.
-void RemoveItemState(BrowserState* state, WorkerSaveArea* saveArea, int k)
-{
-    if (k >= 0 && static_cast<DWORD>(k) < state->itemCount) {
-        std::memmove(state->itemStates + k, state->itemStates + k + 1, state->itemCount - k - 1);
-        --state->itemCount;
-    }
-    if (saveArea) {
-        if (saveArea->itemCount > 0)
-            --saveArea->itemCount;
-        if (k < saveArea->currentIndex)
-            --saveArea->currentIndex;
-    }
+            OpenListItem(state, record);
 }
 
 // The first item whose absolute list equals absolute, or -1.
@@ -121,6 +87,19 @@ void LeaveRemovedFolder(BrowserState* state, LPCITEMIDLIST removed)
     }
 }
 
+// A child that appeared in the listed folder is appended, unless the list
+// shows it already (a repeated or late notification).
+void AddListedChild(BrowserState* state, const TreeItemRecord* folder, LPCITEMIDLIST child,
+                    WorkerSaveArea* saveArea)
+{
+    HWND list = state->right.control;
+    if (!ILIsParent(folder->absolute, child, TRUE) || FindListItem(list, child) >= 0)
+        return;
+    const int end = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    if (InsertListItem(state, child, folder->folder, end) >= 0)
+        AppendItemState(state, saveArea);
+}
+
 // Brings the list up to date with the folder: new children appended,
 // items of children that are gone deleted.
 void UpdateWholeList(BrowserState* state, const TreeItemRecord* folder, WorkerSaveArea* saveArea)
@@ -145,7 +124,7 @@ void UpdateWholeList(BrowserState* state, const TreeItemRecord* folder, WorkerSa
             marked[index] = 1;
         } else if (index < 0) {
             const int end = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-            if (InsertListItem(absolute.get(), folder->folder, end) >= 0)
+            if (InsertListItem(state, absolute.get(), folder->folder, end) >= 0)
                 AppendItemState(state, saveArea);
         }
     }
@@ -156,9 +135,9 @@ void UpdateWholeList(BrowserState* state, const TreeItemRecord* folder, WorkerSa
 
 }  // namespace
 
-int InsertListItem(LPCITEMIDLIST absolute, IShellFolder* folder, int index)
+int InsertListItem(BrowserState* state, LPCITEMIDLIST absolute, IShellFolder* folder, int index)
 {
-    HWND list = Browser.right.control;
+    HWND list = state->right.control;
     if (!list || !absolute || !folder)
         return -1;
     LPCITEMIDLIST last = ILFindLastID(absolute);
@@ -172,52 +151,61 @@ int InsertListItem(LPCITEMIDLIST absolute, IShellFolder* folder, int index)
     // A name that cannot be had leaves the text empty.
     wchar_t name[ShellNameCapacity];
     ShellDisplayName(folder, record->relative, SHGDN_NORMAL, name, ShellNameCapacity);
-    int image = Browser.imageIndex[0];
+    int image = state->imageIndex[StandardIconFile];
     if (IsListFolder(record))
-        image = Browser.imageIndex[1];
+        image = state->imageIndex[StandardIconFolder];
     else if (attributes & SFGAO_FOLDER)
-        image = Browser.imageIndex[2];
+        image = state->imageIndex[StandardIconArchive];
 
-    LVITEMW item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    item.iItem = index;
-    item.pszText = name;
-    item.iImage = image;
-    item.lParam = reinterpret_cast<LPARAM>(record);
-    const int inserted = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    const int inserted = InsertListViewItem(list, index, name, image, reinterpret_cast<LPARAM>(record));
     if (inserted < 0)
         FreeListItemRecord(record);
     return inserted;
 }
 
-int SelectListItemByPath()
+int SelectListItemByPath(BrowserState* state, const wchar_t* path)
 {
-    HWND list = Browser.right.control;
+    HWND list = state->right.control;
     const int count = list ? static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
     for (int i = 0; i < count; ++i) {
         const ListItemRecord* record = ListRecordOf(list, i);
-        wchar_t path[MAX_PATH];
-        if (!record || !SHGetPathFromIDListW(record->absolute, path) || lstrcmpiW(path, PendingPath) != 0)
+        wchar_t itemPath[MAX_PATH];
+        if (!record || !SHGetPathFromIDListW(record->absolute, itemPath) || lstrcmpiW(itemPath, path) != 0)
             continue;
-        LVITEMW state = {};
-        state.stateMask = LVIS_SELECTED;
-        state.state = LVIS_SELECTED;
-        SendMessageW(list, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&state));
+        LVITEMW selection = {};
+        selection.stateMask = LVIS_SELECTED;
+        selection.state = LVIS_SELECTED;
+        SendMessageW(list, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&selection));
         SendMessageW(list, LVM_ENSUREVISIBLE, i, FALSE);
         return i;
     }
     return -1;
 }
 
-void OpenListItem(ListItemRecord* record)
+void OpenPendingFile(BrowserState* state)
+{
+    // The file is selected when the list shows it, and opened whether or
+    // not it does (a file made after the listing is not in it yet).
+    if (PendingPath[0] != L'\0' && GetFileAttributesW(PendingPath) != INVALID_FILE_ATTRIBUTES) {
+        SelectListItemByPath(state, PendingPath);
+        OpenPath(PendingPath);
+    }
+    ClearPendingPath();
+
+    // A path handed over meanwhile is shown next.
+    if (TakeQueuedPendingPath())
+        PostMessageW(state->mainWindow, MSG_OPEN_PENDING, 0, 0);
+}
+
+void OpenListItem(BrowserState* state, ListItemRecord* record)
 {
     // A folder is listed by selecting it in the tree, below the listed one.
     if (IsListFolder(record)) {
-        HWND tree = Browser.left.control;
+        HWND tree = state->left.control;
         if (!tree)
             return;
-        HTREEITEM item = Browser.selectedTreeItem ? FindTreeItem(tree, Browser.selectedTreeItem, record->relative)
-                                                  : nullptr;
+        HTREEITEM item = state->selectedTreeItem ? FindTreeItem(tree, state->selectedTreeItem, record->relative)
+                                                 : nullptr;
         TreeView_SelectItem(tree, item);
         return;
     }
@@ -232,7 +220,7 @@ void OpenListItem(ListItemRecord* record)
     SHELLEXECUTEINFOW execute = {};
     execute.cbSize = sizeof execute;
     execute.fMask = SEE_MASK_INVOKEIDLIST;
-    execute.hwnd = Browser.mainWindow;
+    execute.hwnd = state->mainWindow;
     execute.lpParameters = L"";
     execute.lpDirectory = L"";
     execute.nShow = SW_SHOWNORMAL;
@@ -244,32 +232,20 @@ void UpdateSelectionStatus(BrowserState* state)
 {
     HWND list = state->right.control;
     const int selected = static_cast<int>(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0));
-    if (selected == 0) {
-        SetStatusText(L"");
-        return;
-    }
-    if (selected > 1) {
-        wchar_t text[32];
-        swprintf(text, 32, L"%d個選択", selected);
-        SetStatusText(text);
-        return;
-    }
 
     // One item: a picture shows its name and size.
-    const int index = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED));
-    if (index < 0)
-        return;
-    const ListItemRecord* record = ListRecordOf(list, index);
-    wchar_t text[ShellNameCapacity + 48];
-    if (record && record->width && record->height) {
-        ShellDisplayName(record->folder, record->relative, SHGDN_NORMAL, text, ShellNameCapacity);
-        const size_t length = wcslen(text);
-        swprintf(text + length, 48, L" : %d x %d %dbit", static_cast<int>(record->width),
-                 static_cast<int>(record->height), static_cast<int>(record->bitDepth));
-    } else {
-        wcscpy(text, L"1個選択");
+    wchar_t name[ShellNameCapacity] = L"";
+    ImageInfo info = {};
+    if (selected == 1) {
+        const int index = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED));
+        const ListItemRecord* record = index >= 0 ? ListRecordOf(list, index) : nullptr;
+        if (record && record->width && record->height &&
+            ShellDisplayName(record->folder, record->relative, SHGDN_NORMAL, name, ShellNameCapacity))
+            info = ImageInfo{record->width, record->height, record->bitDepth};
     }
-    SetStatusText(text);
+    wchar_t text[ShellNameCapacity + 48];
+    FormatSelectionStatus(text, ShellNameCapacity + 48, selected, name, &info);
+    SetStatusBarText(state->statusBar, text);
 }
 
 LRESULT CALLBACK FileListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -305,7 +281,7 @@ void HandleListNotify(BrowserState* state, const NMHDR* header)
 {
     switch (header->code) {
     case NM_DBLCLK:
-        OnDoubleClick(header->hwndFrom);
+        OnDoubleClick(state, header->hwndFrom);
         break;
     case LVN_ITEMCHANGED:
         UpdateSelectionStatus(state);
@@ -342,20 +318,22 @@ void ApplyListChange(BrowserState* state, const ChangeRecord& change, WorkerSave
     case SHCNE_MKDIR:
     case SHCNE_MEDIAINSERTED:
     case SHCNE_DRIVEADD:
-        if (inFolder) {
-            const int end = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-            if (InsertListItem(change.first, folder->folder, end) >= 0)
-                AppendItemState(state, saveArea);
-        }
+        AddListedChild(state, folder, change.first, saveArea);
         break;
     case SHCNE_RENAMEITEM:
-    case SHCNE_RENAMEFOLDER:
-        if (inFolder) {
-            const int index = FindListItem(list, change.first);
-            if (index >= 0)
-                ApplyItemRename(list, index, change.second);
-        }
+    case SHCNE_RENAMEFOLDER: {
+        // A rename inside the folder renames the item; a move out of it
+        // removes the item, a move into it adds one.
+        const bool toFolder = change.second && ILIsParent(folder->absolute, change.second, TRUE);
+        const int index = inFolder ? FindListItem(list, change.first) : -1;
+        if (index >= 0 && toFolder)
+            ApplyItemRename(list, index, change.second);
+        else if (index >= 0)
+            DeleteListItem(state, saveArea, index);
+        else if (toFolder)
+            AddListedChild(state, folder, change.second, saveArea);
         break;
+    }
     case SHCNE_DELETE:
     case SHCNE_RMDIR:
     case SHCNE_MEDIAREMOVED:
@@ -370,8 +348,8 @@ void ApplyListChange(BrowserState* state, const ChangeRecord& change, WorkerSave
     case SHCNE_UPDATEITEM:
         if (inFolder) {
             const int index = FindListItem(list, change.first);
-            if (index >= 0 && static_cast<DWORD>(index) < state->itemCount)
-                state->itemStates[index] = 0;
+            if (index >= 0)
+                SetItemState(state, uint32_t(index), ItemUntried);
         }
         break;
     case SHCNE_UPDATEDIR:

@@ -13,15 +13,19 @@
 
 // Makes the record of the item absolute of folder and inserts it at index
 // with its display name and standard icon. Returns the item's index, or -1.
-int InsertListItem(LPCITEMIDLIST absolute, IShellFolder* folder, int index);
+int InsertListItem(BrowserState* state, LPCITEMIDLIST absolute, IShellFolder* folder, int index);
 
-// Selects and shows the item whose file-system path is PendingPath.
-// Returns its index, or -1.
-int SelectListItemByPath();
+// Selects and shows the item whose file-system path is path. Returns its
+// index, or -1.
+int SelectListItemByPath(BrowserState* state, const wchar_t* path);
+
+// Opens the file in PendingPath when it exists, selecting it when the list
+// shows it; clears PendingPath, then asks for the next queued path.
+void OpenPendingFile(BrowserState* state);
 
 // Opens an item: a folder through the tree, a file through OpenPath, and
 // with OpenAnyFile other files through the shell's default verb.
-void OpenListItem(ListItemRecord* record);
+void OpenListItem(BrowserState* state, ListItemRecord* record);
 
 // Shows the selection on the status bar: nothing, the picture's name and
 // size, "1個選択" or "%d個選択".

@@ -69,16 +69,28 @@ void Rebase(HWND tree, HTREEITEM item, const TreeItemRecord* parent)
     }
 }
 
-// A folder under a new name: its record, its text and its descendants.
+void AddItem(HWND tree, LPCITEMIDLIST list);
+
+// Whether list lies directly in the folder parentList.
+bool IsChildOf(LPCITEMIDLIST parentList, LPCITEMIDLIST list)
+{
+    return parentList && ILIsParent(parentList, list, TRUE);
+}
+
+// A folder under a new name: its record, its text and its descendants. A
+// folder moved to another parent leaves its old place and appears under the
+// new one (when that is loaded), as a new folder would.
 void RenameItem(HWND tree, LPCITEMIDLIST oldList, LPCITEMIDLIST newList)
 {
     HTREEITEM item = FindLoadedTreeItem(tree, TVI_ROOT, oldList);
     TreeItemRecord* record = TreeRecordOf(tree, item);
-    if (!record)
+    const TreeItemRecord* parent = record ? TreeRecordOf(tree, TreeView_GetParent(tree, item)) : nullptr;
+    if (!parent || !IsChildOf(parent->absolute, newList)) {
+        if (parent)
+            TreeView_DeleteItem(tree, item);
+        AddItem(tree, newList);
         return;
-    const TreeItemRecord* parent = TreeRecordOf(tree, TreeView_GetParent(tree, item));
-    if (!parent)
-        return;
+    }
     ItemIdListOwner parsed(ParsedChildId(parent->folder, ILFindLastID(newList)));
     ItemIdListOwner copy(parsed ? ILCombine(parent->absolute, parsed.get()) : ILClone(newList));
     if (!copy)

@@ -10,8 +10,12 @@ ListItemRecord* MakeListItemRecord(IShellFolder* folder, LPCITEMIDLIST absolute,
     if (!copy)
         return nullptr;
     auto* record = new (std::nothrow) ListItemRecord{folder, copy, ILFindLastID(copy), attributes, 0, 0, 0};
-    if (!record)
+    if (!record) {
         CoTaskMemFree(copy);
+        return nullptr;
+    }
+    if (folder)
+        folder->AddRef();
     return record;
 }
 
@@ -20,6 +24,8 @@ void FreeListItemRecord(ListItemRecord* record)
     if (!record)
         return;
     CoTaskMemFree(record->absolute);
+    if (record->folder)
+        record->folder->Release();
     delete record;
 }
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 struct ListItemRecord {
-    IShellFolder* folder;   // the listed folder's interface, borrowed from its tree item
+    IShellFolder* folder;   // the listed folder's interface: one reference of the item's own
     LPITEMIDLIST absolute;  // the item's full list; owned, CoTaskMemFree
     LPITEMIDLIST relative;  // its last ID, inside absolute
     ULONG attributes;       // as asked when the item was made
@@ -24,10 +24,13 @@ inline bool IsListFolder(const ListItemRecord* record)
     return (record->attributes & SFGAO_FOLDER) && !(record->attributes & SFGAO_STREAM);
 }
 
-// Makes a record with a copy of absolute. Returns none when memory is short.
+// Makes a record with a copy of absolute and a reference to folder of its
+// own: the tree may release and rebind its folder (a rename or removal of
+// the listed folder or one above it) while the item still needs it.
+// Returns none when memory is short.
 ListItemRecord* MakeListItemRecord(IShellFolder* folder, LPCITEMIDLIST absolute, ULONG attributes);
 
-// Frees a record and its list; none is ignored.
+// Frees a record, its list and its folder reference; none is ignored.
 void FreeListItemRecord(ListItemRecord* record);
 
 // The record of list item index, or none.

@@ -32,3 +32,13 @@ SplitWidths ComputeSplit(int x, int grabOffset, int leftEdge, int neighbourRight
     }
     return split;
 }
+
+int ReachableSplit(int split, int clientWidth)
+{
+    const int widest = clientWidth - MinPaneWidth;
+    if (split > widest)
+        split = widest;
+    if (split < MinPaneWidth)
+        split = MinPaneWidth;
+    return split;
+}

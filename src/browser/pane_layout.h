@@ -26,3 +26,10 @@ struct SplitWidths {
 // keeps at least MinPaneWidth pixels and the right edge stays where it is.
 constexpr int MinPaneWidth = 4;
 SplitWidths ComputeSplit(int x, int grabOffset, int leftEdge, int neighbourRight);
+
+// A saved split brought into reach of a client area clientWidth wide: the
+// strip at the left pane's right edge must lie inside the window and both
+// panes keep MinPaneWidth, so a split wider than the window (saved on a
+// larger screen) or narrower than the strip is moved in. A client area too
+// narrow for both minimums gives MinPaneWidth.
+int ReachableSplit(int split, int clientWidth);

@@ -11,7 +11,6 @@
 #include "ui/message_table.h"
 #include "ui/messages.h"
 
-const wchar_t PaneWindowClass[] = L"ZaraZaduz";
 
 namespace {
 
@@ -40,7 +39,7 @@ int StatusBarHeight(HWND statusBar)
 // The control fills the pane, less the splitter strip of the left pane.
 LRESULT OnSize(PaneRecord* pane, HWND, WPARAM, LPARAM lParam)
 {
-    if (!pane || !pane->control)
+    if (!pane->control)
         return 0;
     int width = GET_X_LPARAM(lParam);
     if (HasNeighbour(pane))
@@ -63,8 +62,8 @@ LRESULT OnButtonDown(PaneRecord* pane, HWND window, WPARAM, LPARAM lParam)
         return 0;
     RECT client = {};
     GetClientRect(window, &client);
-    Browser.splitDragState = Dragging;
-    Browser.splitGrabOffset = client.right - GET_X_LPARAM(lParam);
+    pane->browser->splitDragState = Dragging;
+    pane->browser->splitGrabOffset = client.right - GET_X_LPARAM(lParam);
     return 0;
 }
 
@@ -78,7 +77,7 @@ void MoveSplit(PaneRecord* pane, int x)
     POINT origin = {left.left, left.top};
     ScreenToClient(pane->mainWindow, &origin);
     const int height = left.bottom - left.top;
-    const SplitWidths split = ComputeSplit(x, Browser.splitGrabOffset, left.left, right.right);
+    const SplitWidths split = ComputeSplit(x, pane->browser->splitGrabOffset, left.left, right.right);
 
     LockWindowUpdate(pane->mainWindow);
     SetWindowPos(pane->pane, nullptr, origin.x, origin.y, split.left, height, SWP_NOZORDER);
@@ -89,35 +88,44 @@ void MoveSplit(PaneRecord* pane, int x)
 
 LRESULT OnMouseMove(PaneRecord* pane, HWND, WPARAM, LPARAM lParam)
 {
-    if (Browser.splitDragState == Dragging && HasNeighbour(pane))
+    if (pane->browser->splitDragState == Dragging && HasNeighbour(pane))
         MoveSplit(pane, GET_X_LPARAM(lParam));
     return 0;
 }
 
-LRESULT OnButtonUp(PaneRecord*, HWND, WPARAM, LPARAM)
+LRESULT OnButtonUp(PaneRecord* pane, HWND, WPARAM, LPARAM)
 {
-    Browser.splitDragState = DragIdle;
+    pane->browser->splitDragState = DragIdle;
     ReleaseCapture();
     return 0;
 }
 
+// A drag also ends when the capture goes elsewhere (another window took
+// it, a menu or Alt+Tab): the strip no longer follows the pointer.
+LRESULT OnCaptureChanged(PaneRecord* pane, HWND, WPARAM, LPARAM)
+{
+    pane->browser->splitDragState = DragIdle;
+    return 0;
+}
+
 // The controls' notifications go to their handlers by sender.
-LRESULT OnNotify(PaneRecord*, HWND, WPARAM, LPARAM lParam)
+LRESULT OnNotify(PaneRecord* pane, HWND, WPARAM, LPARAM lParam)
 {
     const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+    BrowserState* browser = pane->browser;
     if (!header)
         return 0;
-    if (header->hwndFrom && header->hwndFrom == Browser.left.control)
-        HandleTreeNotify(&Browser, header);
-    else if (header->hwndFrom && header->hwndFrom == Browser.right.control)
-        HandleListNotify(&Browser, header);
+    if (header->hwndFrom && header->hwndFrom == browser->left.control)
+        HandleTreeNotify(browser, header);
+    else if (header->hwndFrom && header->hwndFrom == browser->right.control)
+        HandleListNotify(browser, header);
     return 0;
 }
 
 // A right click on a folder selects it; there is no menu.
-LRESULT OnContextMenu(PaneRecord*, HWND, WPARAM, LPARAM lParam)
+LRESULT OnContextMenu(PaneRecord* pane, HWND, WPARAM, LPARAM lParam)
 {
-    HWND tree = Browser.left.control;
+    HWND tree = pane->browser->left.control;
     if (!tree)
         return 0;
     TVHITTESTINFO hit = {};
@@ -141,7 +149,7 @@ void QueueChange(WPARAM wParam, LPARAM lParam, LONG source)
         return;
     AppendChange(lists ? lists[0] : nullptr, lists ? lists[1] : nullptr, event, source);
     SHChangeNotification_Unlock(lock);
-    PostToWorker(WT_CHANGES, reinterpret_cast<WPARAM>(Browser.changeQueue), 0);
+    PostToWorker(WT_CHANGES, 0, 0);
 }
 
 LRESULT OnTreeChange(PaneRecord*, HWND, WPARAM wParam, LPARAM lParam)
@@ -162,16 +170,18 @@ const MessageRow<PaneRecord> PaneHandlers[] = {
     {WM_LBUTTONDOWN, OnButtonDown},
     {WM_MOUSEMOVE, OnMouseMove},
     {WM_LBUTTONUP, OnButtonUp},
+    {WM_CAPTURECHANGED, OnCaptureChanged},
     {WM_NOTIFY, OnNotify},
     {WM_CONTEXTMENU, OnContextMenu},
     {MSG_TREE_CHANGE, OnTreeChange},
     {MSG_LIST_CHANGE, OnListChange},
 };
 
-HWND CreatePane(BrowserState* state, const wchar_t* title, int x, int width, int height)
+// A pane window with its record, which is attached as it is created.
+HWND CreatePane(BrowserState* state, PaneRecord* record, const wchar_t* title, int x, int width, int height)
 {
     return CreateWindowExW(0, PaneWindowClass, title, PaneStyle, x, 0, width, height, state->mainWindow, nullptr,
-                           state->instance, nullptr);
+                           state->instance, record);
 }
 
 HWND CreateControl(BrowserState* state, const wchar_t* className, DWORD style, HWND parent, int width, int height)
@@ -198,24 +208,29 @@ void CreateMainChildren(BrowserState* state, int splitPosition, LPCITEMIDLIST st
     const int height = InitialClientHeight - StatusBarHeight(state->statusBar);
     PrepareStandardIcons(state->instance);
 
-    // The panes with their records.
-    const int split = splitPosition;
-    HWND left = CreatePane(state, L"LEFT", 0, split, height);
-    HWND right = CreatePane(state, L"RIGHT", split, InitialClientWidth - split, height);
-    state->left = PaneRecord{left, state->mainWindow, nullptr, right};
-    state->right = PaneRecord{right, state->mainWindow, nullptr, nullptr};
-    if (left)
-        AttachRecord(left, &state->left);
-    if (right)
-        AttachRecord(right, &state->right);
+    // The panes with their records; a saved split that the window cannot
+    // show is brought into reach.
+    RECT client = {};
+    GetClientRect(state->mainWindow, &client);
+    const int split = ReachableSplit(splitPosition, client.right > 0 ? int(client.right) : InitialClientWidth);
+    state->left = PaneRecord{nullptr, state->mainWindow, nullptr, nullptr, state};
+    state->right = PaneRecord{nullptr, state->mainWindow, nullptr, nullptr, state};
+    HWND left = CreatePane(state, &state->left, L"LEFT", 0, split, height);
+    HWND right = CreatePane(state, &state->right, L"RIGHT", split, InitialClientWidth - split, height);
+    state->left.pane = left;
+    state->left.neighbour = right;
+    state->right.pane = right;
 
     // The folder tree and the file list inside them.
     state->left.control = CreateControl(state, WC_TREEVIEWW, TreeStyle, left, split - SplitterWidth, height);
     state->right.control = CreateControl(state, WC_LISTVIEWW, ListStyle, right, InitialClientWidth - split, height);
 
-    // The first folder is listed by posting to the worker: its queue must exist.
-    if (state->workerReady)
-        WaitForSingleObject(state->workerReady, INFINITE);
+    // The first folder is listed by posting to the worker: its queue must
+    // exist. A worker that ended before saying so lists nothing.
+    if (state->workerReady && state->workerThread) {
+        HANDLE waits[2] = {state->workerReady, state->workerThread};
+        WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    }
 
     // Selecting the start folder lists it.
     if (state->left.control) {

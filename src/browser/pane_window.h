@@ -6,11 +6,9 @@
 #include <windows.h>
 
 #include "ui/browser_state.h"
+#include "ui/window_classes.h"
 
 LRESULT CALLBACK PaneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// The pane window class.
-extern const wchar_t PaneWindowClass[];
 
 // The status bar's control id.
 constexpr int StatusBarId = 20;

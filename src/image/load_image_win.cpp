@@ -85,6 +85,11 @@ bool LockPictureBits(const LibraryPicture& picture, Gdiplus::PixelFormat format,
 // The library road to a DecodedImage. Consumes block.
 int LoadLibraryImage(MemoryBlock block, DecodedImage* image, int withAlpha)
 {
+    ImagingUse use;
+    if (!use.granted()) {
+        MemoryBlockFree(block);
+        return -1;
+    }
     LibraryPicture picture;
     uint32_t stride = 0, bytes = 0;
     if (!OpenLibraryPicture(block, &picture) ||
@@ -122,6 +127,11 @@ int LoadLibraryImage(MemoryBlock block, DecodedImage* image, int withAlpha)
 // Consumes block.
 int LoadLibraryThumbnail(MemoryBlock block, ThumbnailBlock* thumb, ImageInfo* info)
 {
+    ImagingUse use;
+    if (!use.granted()) {
+        MemoryBlockFree(block);
+        return -1;
+    }
     LibraryPicture picture;
     if (!OpenLibraryPicture(block, &picture))
         return -1;

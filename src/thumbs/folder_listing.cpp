@@ -1,18 +1,24 @@
-// The main thread's side of the folder worker: the listing of a folder
-// into the file list, each item with its standard icon, and the thumbnails
-// that the worker hands back put into the list's image list.
+// The main thread's side of the folder worker's protocol: the listing of a
+// folder into the file list, each item with its standard icon; the items
+// handed to the worker; the thumbnails it hands back put into the list's
+// image list; the changes applied between two files; and the policy by
+// which the worker goes on (WT_NEXT's modes). The worker's side is
+// folder_worker.cpp; messages.h describes each message.
 #include "thumbs/folder_listing.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
 
 #include <climits>
-#include <cstring>
 
+#include "browser/change_queue.h"
+#include "browser/file_list.h"
 #include "browser/list_item.h"
 #include "browser/shell_names.h"
 #include "browser/standard_icons.h"
 #include "image/decoded_image.h"
+#include "ui/item_states.h"
+#include "ui/list_thumbnails.h"
 #include "ui/messages.h"
 #include "ui/owners.h"
 
@@ -26,16 +32,6 @@ constexpr ULONG AskedAttributes = SFGAO_FOLDER | SFGAO_FILESYSTEM | SFGAO_STREAM
 // updated items and renamed folders.
 constexpr int ListChangeSources = 0x9003;
 constexpr LONG ListChangeEvents = 0x221FF;
-
-// The item states go with the items they describe.
-void ClearItemStates(BrowserState* state)
-{
-    if (state->itemStates)
-        LocalFree(state->itemStates);
-    state->itemStates = nullptr;
-    state->itemCount = 0;
-    state->firstVisibleIndex = -1;
-}
 
 // The number of children an enumeration gives; 0 when it fails.
 DWORD CountChildren(IShellFolder* folder, HWND owner)
@@ -78,55 +74,26 @@ bool InsertListedItem(HWND list, const TreeItemRecord* folder, LPCITEMIDLIST chi
         !ShellDisplayName(folder->folder, child, SHGDN_INFOLDER | SHGDN_FORPARSING, text, ShellNameCapacity))
         text[0] = L'\0';
 
-    LVITEMW item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    item.iItem = index;
-    item.pszText = text;
-    item.cchTextMax = int(ShellNameCapacity);
-    item.iImage = image;
-    item.lParam = reinterpret_cast<LPARAM>(record);
-    if (SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) < 0) {
+    if (InsertListViewItem(list, index, text, image, reinterpret_cast<LPARAM>(record)) < 0) {
         FreeListItemRecord(record);
         return false;
     }
     return true;
 }
 
-// Sets the image of list item index.
-void SetItemImage(HWND list, int index, int image)
-{
-    LVITEMW item = {};
-    item.mask = LVIF_IMAGE;
-    item.iItem = index;
-    item.iImage = image;
-    SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-}
-
-// A picture: the shared colour buffer with the all-zero mask, so that it
-// is opaque. Returns the new image's index, or -1.
+// A picture: the thumbnail the worker made in the shared colour buffer.
+// Returns the new image's index, or -1.
 int AddPicture(BrowserState* state, HWND list, ListItemRecord* record, const SharedThumbnail* shared,
                const ImageInfo* info)
 {
-    if (!shared->colour || !shared->mask)
+    if (!shared->colour)
         return -1;
-    WindowDc dc(list);
-    if (!dc.get())
-        return -1;
-    GdiObjectOwner colour(CreateDIBitmap(dc.get(), &shared->colourHeader, 0, nullptr, nullptr, DIB_RGB_COLORS));
-    GdiObjectOwner mask(CreateDIBitmap(dc.get(), &shared->maskHeader, 0, nullptr, nullptr, DIB_RGB_COLORS));
-    if (!colour || !mask)
-        return -1;
-    const UINT rows = UINT(IconImage80Side);
-    SetDIBits(dc.get(), static_cast<HBITMAP>(mask.get()), 0, rows, shared->mask,
-              reinterpret_cast<const BITMAPINFO*>(&shared->maskHeader), DIB_RGB_COLORS);
-    SetDIBits(dc.get(), static_cast<HBITMAP>(colour.get()), 0, rows, shared->colour->pixels,
-              reinterpret_cast<const BITMAPINFO*>(&shared->colourHeader), DIB_RGB_COLORS);
 
     // The selection status shows the picture's own size and depth.
     record->width = info->width;
     record->height = info->height;
     record->bitDepth = info->bitsPerPixel;
-    return ImageList_Add(state->listImages, static_cast<HBITMAP>(colour.get()), static_cast<HBITMAP>(mask.get()));
+    return AddThumbnailImage(state->listImages, list, shared->colour->pixels);
 }
 
 // A shell icon: the IconImage80 made an icon. Returns the new image's index, or -1.
@@ -159,7 +126,8 @@ void ListFolder(BrowserState* state, TreeItemRecord* folder)
     state->listImages = nullptr;
     for (int32_t& index : state->imageIndex)
         index = -1;
-    ClearItemStates(state);
+    FreeItemStates(state);
+    state->firstVisibleIndex = -1;
     if (!list || !folder || !folder->folder)
         return;
 
@@ -218,13 +186,7 @@ void ListFolder(BrowserState* state, TreeItemRecord* folder)
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 
     // One state byte per item: folders need no thumbnail.
-    if (inserted) {
-        state->itemStates = static_cast<uint8_t*>(LocalAlloc(LPTR, SIZE_T(inserted)));
-        if (state->itemStates) {
-            std::memset(state->itemStates, 1, SIZE_T(folderCount));
-            state->itemCount = DWORD(inserted);
-        }
-    }
+    ResetItemStates(state, uint32_t(inserted), uint32_t(folderCount));
     PostToWorker(WT_START_LIST, WPARAM(folderCount), LPARAM(inserted));
 
     // The listed folder's changes come to the right pane.
@@ -258,5 +220,65 @@ void StoreThumbnail(BrowserState* state, WPARAM replyParam, LPARAM sharedParam)
                                  static_cast<const ImageInfo*>(reply->data))
                     : AddIcon(state, static_cast<const BYTE*>(reply->data));
     if (image >= 0)
-        SetItemImage(list, index, image);
+        SetListViewItemImage(list, index, image);
+}
+
+namespace {
+
+// Tells the worker to go on: from the first visible item after the user
+// has scrolled (mode 1), else with the next item without a thumbnail
+// (mode 0). Each retry reads the index again.
+void PostNextFromVisible(BrowserState* state)
+{
+    int32_t first = -1;
+    const bool posted = FolderWorkerPoster().PostMade([&](UINT* message, WPARAM* wParam, LPARAM* mode) {
+        first = state->firstVisibleIndex;
+        *message = WT_NEXT;
+        *wParam = first != -1 ? WPARAM(first) : 0;
+        *mode = first != -1 ? WorkerNextFromIndex : WorkerNextAfterCurrent;
+    });
+    if (posted && first != -1)
+        state->firstVisibleIndex = -1;
+}
+
+}  // namespace
+
+LRESULT OnWorkerRequestItem(BrowserState* state, HWND, WPARAM wParam, LPARAM lParam)
+{
+    if (lParam == 0)
+        RequestItem(state, wParam);
+    return 0;
+}
+
+LRESULT OnWorkerThumbnailReady(BrowserState* state, HWND, WPARAM wParam, LPARAM lParam)
+{
+    StoreThumbnail(state, wParam, lParam);
+    PostNextFromVisible(state);
+    return 0;
+}
+
+LRESULT OnWorkerFolderListed(BrowserState* state, HWND, WPARAM wParam, LPARAM lParam)
+{
+    state->selectedTreeItem = reinterpret_cast<HTREEITEM>(lParam);
+    ListFolder(state, reinterpret_cast<TreeItemRecord*>(wParam));
+
+    // A file given by the command line or a second start opens now.
+    if (PendingPath[0] != L'\0')
+        OpenPendingFile(state);
+    return 0;
+}
+
+LRESULT OnWorkerRestart(BrowserState* state, HWND, WPARAM, LPARAM)
+{
+    PostToWorker(WT_NEXT, 0, WorkerNextAfterCurrent);
+    state->firstVisibleIndex = -1;
+    return 0;
+}
+
+LRESULT OnWorkerChangesPending(BrowserState* state, HWND, WPARAM wParam, LPARAM)
+{
+    ApplyChanges(reinterpret_cast<WorkerSaveArea*>(wParam));
+    PostToWorker(WT_NEXT, wParam, WorkerNextResume);
+    state->firstVisibleIndex = -1;
+    return 0;
 }

@@ -1,6 +1,8 @@
-// The main thread's side of the folder worker: filling the file list from a
-// folder with standard icons, handing items to the worker, and putting the
-// worker's thumbnails into the list's image list.
+// The main thread's side of the folder worker's protocol: filling the file
+// list from a folder with standard icons, handing items to the worker,
+// putting the worker's thumbnails into the list's image list, letting the
+// queued shell changes through, and telling the worker how to go on. The
+// On* handlers are the main window's rows for the worker's messages.
 #pragma once
 
 #include <windows.h>
@@ -20,3 +22,20 @@ void RequestItem(BrowserState* state, WPARAM index);
 // WorkerReply (0 on failure), shared the shared thumbnail record for a
 // picture, 0 for a shell icon.
 void StoreThumbnail(BrowserState* state, WPARAM reply, LPARAM shared);
+
+// MSG_REQUEST_ITEM: the item asked for (lParam 1: the listing is empty).
+LRESULT OnWorkerRequestItem(BrowserState* state, HWND window, WPARAM wParam, LPARAM lParam);
+
+// MSG_THUMBNAIL_READY: the result goes into the list, the worker goes on.
+LRESULT OnWorkerThumbnailReady(BrowserState* state, HWND window, WPARAM wParam, LPARAM lParam);
+
+// MSG_FOLDER_LISTED: the list shows the tree item from now on; a file
+// handed over opens.
+LRESULT OnWorkerFolderListed(BrowserState* state, HWND window, WPARAM wParam, LPARAM lParam);
+
+// MSG_RESTART: an idle worker goes on with the next item.
+LRESULT OnWorkerRestart(BrowserState* state, HWND window, WPARAM wParam, LPARAM lParam);
+
+// MSG_CHANGES_PENDING: the queued changes are applied, then the worker
+// resumes its deferred WT_NEXT.
+LRESULT OnWorkerChangesPending(BrowserState* state, HWND window, WPARAM wParam, LPARAM lParam);

@@ -26,6 +26,7 @@
 #include "image/load_image_win.h"
 #include "image/shared_lock_win.h"
 #include "ui/browser_state.h"
+#include "ui/item_states.h"
 #include "ui/messages.h"
 #include "ui/owners.h"
 
@@ -74,20 +75,10 @@ uint32_t ScanLength(const FolderWorker* w)
     return w->save.itemCount < s->itemCount ? w->save.itemCount : s->itemCount;
 }
 
-// The first item with state 0 from start to the end, else from 0; -1 when none.
+// The first untried item from start to the end, else from 0; -1 when none.
 int32_t FindUntried(const FolderWorker* w, int64_t start)
 {
-    const uint32_t n = ScanLength(w);
-    const uint8_t* states = w->state->itemStates;
-    if (start >= 0) {
-        for (int64_t k = start; k < n; ++k)
-            if (states[k] == 0)
-                return int32_t(k);
-    }
-    for (uint32_t k = 0; k < n; ++k)
-        if (states[k] == 0)
-            return int32_t(k);
-    return -1;
+    return FindUntriedItem(w->state->itemStates, ScanLength(w), start);
 }
 
 void SendFailure(FolderWorker* w)
@@ -172,8 +163,7 @@ void OnRenderItem(FolderWorker* w, WPARAM recordParam, LPARAM indexParam)
     const uint32_t index = uint32_t(indexParam);
     const ListItemRecord* record = reinterpret_cast<const ListItemRecord*>(recordParam);
     w->save.currentIndex = int32_t(index);
-    if (w->state->itemStates && index < w->state->itemCount)
-        w->state->itemStates[index] = 2;
+    SetItemState(w->state, index, ItemTried);
     if (!record) {
         SendFailure(w);
         return;
@@ -189,15 +179,15 @@ void OnRenderItem(FolderWorker* w, WPARAM recordParam, LPARAM indexParam)
         RenderShellIcon(w, record, index);
 }
 
-// WT_NEXT: mode 0 goes on after the current item, mode 1 from wParam,
-// mode 2 resumes the WT_NEXT that queued changes deferred.
+// WT_NEXT: goes on after the current item, from wParam, or resumes the
+// WT_NEXT that queued changes deferred.
 void OnNext(FolderWorker* w, WPARAM wParam, LPARAM modeParam)
 {
     if (w->awaitingItem)
         return;
     uint64_t from = wParam;
     uint64_t mode = uint64_t(modeParam);
-    if (mode == 2) {
+    if (mode == uint64_t(WorkerNextResume)) {
         from = w->save.nextWParam;
         mode = w->save.nextMode;
     }
@@ -216,9 +206,9 @@ void OnNext(FolderWorker* w, WPARAM wParam, LPARAM modeParam)
     }
 
     int64_t start = 0;
-    if (mode == 0)
+    if (mode == uint64_t(WorkerNextAfterCurrent))
         start = w->save.currentIndex < 0 ? -1 : int64_t(w->save.currentIndex) + 1;
-    else if (mode == 1)
+    else if (mode == uint64_t(WorkerNextFromIndex))
         start = from > uint64_t(INT32_MAX) ? int64_t(INT32_MAX) : int64_t(from);
     const int32_t k = FindUntried(w, start);
     if (k < 0) {

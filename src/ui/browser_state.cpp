@@ -6,6 +6,25 @@
 BrowserState Browser;
 wchar_t PendingPath[PendingPathCapacity];
 
+namespace {
+
+// The queued hand-overs: a ring of paths, each with its terminator.
+wchar_t PendingQueue[PendingQueueCapacity][PendingPathCapacity];
+size_t PendingQueueFirst = 0;
+size_t PendingQueueCount = 0;
+
+// The length of text up to its terminator within the bounds, or limit when
+// there is none there.
+size_t BoundedLength(const wchar_t* text, size_t limit)
+{
+    size_t length = 0;
+    while (length < limit && text[length] != L'\0')
+        ++length;
+    return length;
+}
+
+}  // namespace
+
 void ResetBrowserState()
 {
     std::memset(&Browser, 0, sizeof Browser);
@@ -23,10 +42,8 @@ bool SetPendingPath(const wchar_t* text, size_t maxUnits)
         return false;
 
     // Find the terminator within the bounds given and the buffer's room.
-    size_t limit = maxUnits < PendingPathCapacity ? maxUnits : PendingPathCapacity;
-    size_t length = 0;
-    while (length < limit && text[length] != L'\0')
-        ++length;
+    const size_t limit = maxUnits < PendingPathCapacity ? maxUnits : PendingPathCapacity;
+    const size_t length = BoundedLength(text, limit);
     if (length == limit)
         return false;
 
@@ -37,6 +54,37 @@ bool SetPendingPath(const wchar_t* text, size_t maxUnits)
 void ClearPendingPath()
 {
     PendingPath[0] = L'\0';
+}
+
+bool QueuePendingPath(const wchar_t* text, size_t maxUnits)
+{
+    if (!text || PendingQueueCount == PendingQueueCapacity)
+        return false;
+    const size_t limit = maxUnits < PendingPathCapacity ? maxUnits : PendingPathCapacity;
+    const size_t length = BoundedLength(text, limit);
+    if (length == limit || length == 0)
+        return false;
+    wchar_t* slot = PendingQueue[(PendingQueueFirst + PendingQueueCount) % PendingQueueCapacity];
+    std::memcpy(slot, text, length * sizeof(wchar_t));
+    slot[length] = L'\0';
+    ++PendingQueueCount;
+    return true;
+}
+
+bool TakeQueuedPendingPath()
+{
+    if (PendingQueueCount == 0)
+        return false;
+    std::memcpy(PendingPath, PendingQueue[PendingQueueFirst], sizeof PendingPath);
+    PendingQueueFirst = (PendingQueueFirst + 1) % PendingQueueCapacity;
+    --PendingQueueCount;
+    return true;
+}
+
+void ClearPendingQueue()
+{
+    PendingQueueFirst = 0;
+    PendingQueueCount = 0;
 }
 
 uint32_t BrowserColourValue()
@@ -75,18 +123,17 @@ HWND FileListWindow()
     return Browser.right.control;
 }
 
+ThreadPoster FolderWorkerPoster()
+{
+    return ThreadPoster{Browser.workerThread, Browser.workerThreadId};
+}
+
 bool WorkerRunning()
 {
-    DWORD code = 0;
-    return Browser.workerThread && GetExitCodeThread(Browser.workerThread, &code) && code == STILL_ACTIVE;
+    return FolderWorkerPoster().Running();
 }
 
 bool PostToWorker(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    while (!PostThreadMessageW(Browser.workerThreadId, message, wParam, lParam)) {
-        if (!WorkerRunning())
-            return false;
-        Sleep(10);
-    }
-    return true;
+    return FolderWorkerPoster().Post(message, wParam, lParam);
 }

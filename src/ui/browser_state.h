@@ -13,14 +13,19 @@
 #include <cstdint>
 
 #include "ui/browser_access.h"
+#include "ui/thread_poster.h"
 
-// One pane window: itself, the main window, its control (tree or list) and
-// its neighbour (the right pane for the left one; none for the right one).
+struct BrowserState;
+
+// One pane window: itself, the main window, its control (tree or list), its
+// neighbour (the right pane for the left one; none for the right one) and
+// the browser record it belongs to.
 struct PaneRecord {
     HWND pane;
     HWND mainWindow;
     HWND control;
     HWND neighbour;
+    BrowserState* browser;
 };
 
 // One queued shell change notification.
@@ -83,10 +88,29 @@ void ResetBrowserState();
 bool SetPendingPath(const wchar_t* text, size_t maxUnits);
 void ClearPendingPath();
 
+// Hand-overs that arrive while PendingPath still waits for its folder's
+// listing wait in a queue of this many paths, in arrival order; more are
+// dropped.
+constexpr size_t PendingQueueCapacity = 64;
+
+// Keeps a path for later, with the bounds of SetPendingPath. Returns false
+// when it is refused or the queue is full.
+bool QueuePendingPath(const wchar_t* text, size_t maxUnits);
+
+// Moves the oldest queued path into PendingPath. Returns false, leaving
+// PendingPath as it is, when none waits.
+bool TakeQueuedPendingPath();
+
+// Forgets every queued path.
+void ClearPendingQueue();
+
 // The colour as the settings store it: spare << 24 | blue << 16 |
 // green << 8 | red.
 uint32_t BrowserColourValue();
 void SetBrowserColourValue(uint32_t value);
+
+// The folder worker's thread, to post to.
+ThreadPoster FolderWorkerPoster();
 
 // Posts a thread message to the folder worker, repeating every 10 ms until
 // the worker's queue accepts it. Returns false at once when there is no

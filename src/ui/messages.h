@@ -1,49 +1,121 @@
-// The program's own window and thread messages, all WM_APP + n.
+// The program's own window and thread messages, all WM_APP + n, with their
+// protocols: for every message, who sends it to whom, what its parameters
+// carry, who owns what is passed by address and until when, and what
+// answers it.
+//
+// The main thread talks to a worker only by thread messages (ThreadPoster:
+// posts repeated every 10 ms until taken); a worker talks to its window only
+// by synchronous sends, so that what it passes by address stays valid until
+// the main thread has handled it.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
-// To the folder worker thread (posted with PostThreadMessageW).
+// ---- Main thread -> folder worker (posted) ----
+
+// Stop. The worker releases what it holds and answers with MSG_CONTROL /
+// CONTROL_WORKER_EXITED (sent); the main window waits for that answer.
 constexpr UINT WT_QUIT = WM_APP + 0x00;
+// A new listing: wParam the index of the first file (the folders come
+// first), lParam the item count. Answer: MSG_REQUEST_ITEM for that file,
+// or MSG_REQUEST_ITEM with lParam 1 for an empty listing; nothing when the
+// listing holds folders only.
 constexpr UINT WT_START_LIST = WM_APP + 0x01;
+// The item asked for: wParam its ListItemRecord (borrowed; valid because no
+// change is applied while the worker holds it; none when the item has
+// gone), lParam its index. Answer: MSG_THUMBNAIL_READY.
 constexpr UINT WT_RENDER_ITEM = WM_APP + 0x02;
+// Go on: lParam the mode (WorkerNext*), wParam the index for
+// WorkerNextFromIndex. Answer: MSG_CHANGES_PENDING when changes are queued,
+// else MSG_REQUEST_ITEM for the next untried item, else nothing (done). A
+// WT_NEXT while an item is asked for is dropped.
 constexpr UINT WT_NEXT = WM_APP + 0x03;
+// List a folder: wParam the tree item's TreeItemRecord (owned by the tree
+// item), lParam the HTREEITEM. Only the last of several waiting requests
+// counts. Answer: MSG_FOLDER_LISTED.
 constexpr UINT WT_LIST_FOLDER = WM_APP + 0x04;
+// Changes were queued: wParam the queue's block (not read). Answer: an
+// idle worker sends MSG_RESTART; a busy one applies them at its next pause.
 constexpr UINT WT_CHANGES = WM_APP + 0x05;
 
-// To the pane windows: shell change notifications.
+// WT_NEXT's modes.
+constexpr LPARAM WorkerNextAfterCurrent = 0;  // the next untried item after the current one
+constexpr LPARAM WorkerNextFromIndex = 1;     // the first untried item from wParam (after a scroll)
+constexpr LPARAM WorkerNextResume = 2;        // the WT_NEXT that queued changes deferred (save area)
+
+// ---- Shell -> panes (posted by SHChangeNotifyRegister) ----
+
+// A change under the tree's (MSG_TREE_CHANGE) or the listed folder's
+// (MSG_LIST_CHANGE) registration: wParam and lParam are the shell's lock
+// handle and process id for SHChangeNotification_Lock. The pane queues a
+// copy and posts WT_CHANGES.
 constexpr UINT MSG_TREE_CHANGE = WM_APP + 0x0B;
 constexpr UINT MSG_LIST_CHANGE = WM_APP + 0x0C;
 
-// To the main window.
+// ---- To the main window ----
+
+// From a worker (sent): lParam CONTROL_WORKER_EXITED, the worker has
+// released everything (the window replies, then destroys itself). From the
+// file list (sent): lParam CONTROL_KEY, wParam a virtual key that the
+// browser carries out. From an archive worker to its window (sent): lParam
+// 0, the worker has started.
 constexpr UINT MSG_CONTROL = WM_APP + 0x11;
+// To itself (sent after WM_COPYDATA, posted for the next queued path): show
+// PendingPath.
 constexpr UINT MSG_OPEN_PENDING = WM_APP + 0x13;
+// From the folder worker (sent): wParam the index of the item it wants.
+// lParam 0: answer WT_RENDER_ITEM; lParam 1: the listing is empty, no answer.
 constexpr UINT MSG_REQUEST_ITEM = WM_APP + 0x14;
+// From the folder worker (sent): wParam a WorkerReply (none: the item
+// failed and keeps its icon), lParam the SharedThumbnail whose colour
+// buffer holds a picture's thumbnail (0: the reply holds an IconImage80).
+// Both stay the worker's and are valid until the send returns. Answer:
+// WT_NEXT. From an archive worker to its window: wParam an ArchiveReply,
+// likewise valid until the send returns; answer AT_RENDER of the next
+// member, or AT_FINISH after the last.
 constexpr UINT MSG_THUMBNAIL_READY = WM_APP + 0x15;
+// From the folder worker (sent): wParam the TreeItemRecord and lParam the
+// HTREEITEM of the last WT_LIST_FOLDER. The main thread fills the list.
+// Answer: WT_START_LIST.
 constexpr UINT MSG_FOLDER_LISTED = WM_APP + 0x16;
+// From the folder worker (sent) when changes woke it idle. Answer: WT_NEXT
+// in WorkerNextAfterCurrent mode.
 constexpr UINT MSG_RESTART = WM_APP + 0x17;
+// From the folder worker (sent) between two files while changes are
+// queued: wParam its WorkerSaveArea, valid until the send returns, which the
+// main thread keeps in step while it adds and removes items. Answer:
+// WT_NEXT in WorkerNextResume mode.
 constexpr UINT MSG_CHANGES_PENDING = WM_APP + 0x18;
 
-// To an archive worker thread (posted with PostThreadMessageW); wParam is
-// the member index for AT_RENDER and AT_OPEN, 0 otherwise.
+// ---- Archive window -> its worker (posted; wParam the member index for
+// AT_RENDER and AT_OPEN, 0 otherwise) ----
+
+// Stop making thumbnails. Answer: MSG_CONTROL / CONTROL_WORKER_EXITED.
 constexpr UINT AT_QUIT = WM_APP + 0x00;
+// Begin. Answer: MSG_CONTROL with lParam 0.
 constexpr UINT AT_START = WM_APP + 0x01;
+// Make a member's thumbnail. Answer: MSG_THUMBNAIL_READY.
 constexpr UINT AT_RENDER = WM_APP + 0x02;
+// The thumbnails are done: the worker ends without an answer; the window
+// decodes members itself from now on and waits for the thread's end.
 constexpr UINT AT_FINISH = WM_APP + 0x05;
+// Decode a member for a viewer. Answer: MSG_SHOW_MEMBER (nothing when the
+// member does not decode).
 constexpr UINT AT_OPEN = WM_APP + 0x06;
 
-// To an archive window, sent by its worker (MSG_CONTROL and
-// MSG_THUMBNAIL_READY too): wParam the member's name, lParam a filled
-// ViewerImage that the window takes over.
+// From an archive worker to its window (sent): wParam the member's name
+// (the reader's, valid while the window lives), lParam a filled ViewerImage
+// that the window takes over.
 constexpr UINT MSG_SHOW_MEMBER = WM_APP + 0x14;
 
 // lParam values of MSG_CONTROL.
 constexpr LPARAM CONTROL_WORKER_EXITED = 0x8008;
 constexpr LPARAM CONTROL_KEY = 0x800A;
 
-// The hand-over of a second instance: WM_COPYDATA with this dwData.
+// The hand-over of a second instance: WM_COPYDATA with this dwData and the
+// UTF-16 path with its terminator.
 constexpr ULONG_PTR COPYDATA_PENDING_PATH = 1;
 
 // The folder worker's save area, passed by address with

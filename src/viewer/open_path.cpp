@@ -98,7 +98,6 @@ ViewerImage* LoadViewerImage(const wchar_t* path, FileHandle file)
     return image;
 }
 
-const wchar_t ArchiveWindowClass[] = L"ZuzeDod";
 
 // The window reads the archive itself; the handle is closed here only when
 // no window got as far as taking it.

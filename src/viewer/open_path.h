@@ -10,14 +10,12 @@
 #include "image/decoded_image.h"
 #include "platform/file.h"
 #include "viewer/viewer_image.h"
+#include "ui/window_classes.h"
 
 // Opens path in a new window. Returns -1 when the file cannot be opened or
 // classified, 0 otherwise (also when the picture cannot be decoded: then no
 // window opens and nothing is shown).
 int OpenPath(const wchar_t* path);
-
-// The archive window's class.
-extern const wchar_t ArchiveWindowClass[];
 
 // The creation parameter of an archive window: what its creation handler
 // needs to read the archive. The handler copies the path and sets taken once

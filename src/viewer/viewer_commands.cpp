@@ -213,8 +213,6 @@ bool DropOnViewer(HWND window, const wchar_t* path)
 
 LRESULT OnViewerContextMenu(ViewerImage* image, HWND window, WPARAM, LPARAM lParam)
 {
-    if (!image)
-        return 0;
     MenuOwner menu(BuildViewerMenu(image->fitMode));
     if (!menu)
         return 0;
@@ -236,7 +234,7 @@ LRESULT OnViewerKeyDown(ViewerImage*, HWND window, WPARAM wParam, LPARAM)
 
 LRESULT OnViewerCommand(ViewerImage* image, HWND window, WPARAM wParam, LPARAM)
 {
-    if (image && wParam >= CommandFitToDisplay && wParam <= CommandClose)
+    if (wParam >= CommandFitToDisplay && wParam <= CommandClose)
         CarryOut(window, image, static_cast<int>(wParam));
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "image/decoded_image.h"
+#include "ui/window_classes.h"
 
 // One viewer window's picture and display state. The opener fills the
 // picture and hands the record to the window, which frees it when it is
@@ -49,5 +50,3 @@ struct FrameExtra {
 // Every viewer window has this style.
 constexpr DWORD ViewerWindowStyle = WS_VISIBLE | WS_OVERLAPPEDWINDOW;
 
-// The class name of the viewer windows.
-extern const wchar_t ViewerWindowClass[];

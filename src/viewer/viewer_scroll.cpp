@@ -230,7 +230,7 @@ LRESULT OnViewerMouseWheel(ViewerImage* image, HWND window, WPARAM wParam, LPARA
 
 LRESULT OnViewerSizing(ViewerImage* image, HWND window, WPARAM, LPARAM lParam)
 {
-    if (image && image->fitMode == 0)
+    if (image->fitMode == 0)
         UpdateViewerScrollBars(image, window, reinterpret_cast<const RECT*>(lParam));
     return 0;
 }
@@ -238,7 +238,7 @@ LRESULT OnViewerSizing(ViewerImage* image, HWND window, WPARAM, LPARAM lParam)
 LRESULT OnViewerButtonDown(ViewerImage* image, HWND window, WPARAM, LPARAM lParam)
 {
     SetCapture(window);
-    if (!image || image->fitMode != 0)
+    if (image->fitMode != 0)
         return 0;
     SetCursor(LoadCursorW(nullptr, IDC_SIZEALL));
     image->dragX = static_cast<int16_t>(GET_X_LPARAM(lParam));
@@ -249,7 +249,7 @@ LRESULT OnViewerButtonDown(ViewerImage* image, HWND window, WPARAM, LPARAM lPara
 
 LRESULT OnViewerMouseMove(ViewerImage* image, HWND window, WPARAM, LPARAM lParam)
 {
-    if (!image || !image->dragging)
+    if (!image->dragging)
         return 0;
 
     // The picture follows the pointer.

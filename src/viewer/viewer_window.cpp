@@ -9,7 +9,6 @@
 #include "viewer/viewer_commands.h"
 #include "viewer/viewer_scroll.h"
 
-const wchar_t ViewerWindowClass[] = L"RezaDiz";
 
 namespace {
 
@@ -24,13 +23,11 @@ void ReleaseViewerGdi(ViewerImage* image)
     image->bitmap = nullptr;
 }
 
-// Takes the record and makes its bitmap and memory device context. A
-// picture that cannot become a bitmap fails the creation, leaving the
-// record to the creator.
+// Makes the record's bitmap and memory device context. A picture that
+// cannot become a bitmap fails the creation, leaving the record to the
+// creator.
 LRESULT OnCreate(ViewerImage* image, HWND window, WPARAM, LPARAM)
 {
-    if (!image)
-        return -1;
     {
         WindowDc dc(window);
         image->bitmap = CreateImageBitmap(&image->picture, dc.get());
@@ -42,15 +39,13 @@ LRESULT OnCreate(ViewerImage* image, HWND window, WPARAM, LPARAM)
     }
     image->scrollX = 0;
     image->scrollY = 0;
-    AttachRecord(window, image);
     DragAcceptFiles(window, TRUE);
     return 0;
 }
 
+// The window owns the record from its creation on.
 LRESULT OnDestroy(ViewerImage* image, HWND window, WPARAM, LPARAM)
 {
-    if (!image)
-        return 0;
     DetachRecord(window);
     ReleaseViewerGdi(image);
     FreeViewerImage(image);
@@ -62,7 +57,7 @@ LRESULT OnDestroy(ViewerImage* image, HWND window, WPARAM, LPARAM)
 // offsets.
 LRESULT OnSize(ViewerImage* image, HWND window, WPARAM wParam, LPARAM)
 {
-    if (image && image->fitMode == 0 && wParam != SIZE_MINIMIZED && !ViewerScrollBarsChanging())
+    if (image->fitMode == 0 && wParam != SIZE_MINIMIZED && !ViewerScrollBarsChanging())
         RefitViewerScrollBars(image, window);
     InvalidateRect(window, nullptr, FALSE);
     return 0;

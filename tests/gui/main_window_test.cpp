@@ -245,14 +245,15 @@ TEST_F(MainWindow, PanesStandAboveTheStatusBarAndOnlyTheRightOneFollowsTheWindow
     EXPECT_EQ(0, WidthOf(Browser.right.pane));
 }
 
-TEST_F(MainWindow, ASavedSplitWiderThanTheWindowKeepsItsWidth)
+TEST_F(MainWindow, ASavedSplitWiderThanTheWindowIsBroughtIntoReach)
 {
+    // The strip stays inside the window, with the right pane's 4 pixels.
     CreateWithChildren(400, 300, 600);
-    EXPECT_EQ(600, WidthOf(Browser.left.pane));
-    EXPECT_EQ(0, WidthOf(Browser.right.pane));
+    EXPECT_EQ(396, WidthOf(Browser.left.pane));
+    EXPECT_EQ(4, WidthOf(Browser.right.pane));
     SendMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(0, RunMessageLoop());
-    EXPECT_EQ(L"600", ReadSettingValue(ini, L"DIV"));
+    EXPECT_EQ(L"396", ReadSettingValue(ini, L"DIV"));
 }
 
 TEST_F(MainWindow, TheSplitterStopsAtFourPixelsOnBothSidesAndTheSettingsKeepTheSplit)

@@ -1,0 +1,99 @@
+#include "ui/list_thumbnails.h"
+
+#include <cstdio>
+#include <cwchar>
+
+#include "ui/owners.h"
+
+namespace {
+
+// The mask of every thumbnail: all zero, so that nothing is transparent.
+const uint8_t OpaqueMask[ThumbnailMaskBytes] = {};
+
+BITMAPINFOHEADER TopDownHeader(WORD bits, DWORD imageBytes)
+{
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = LONG(kThumbnailSide);
+    header.biHeight = -LONG(kThumbnailSide);
+    header.biPlanes = 1;
+    header.biBitCount = bits;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = imageBytes;
+    return header;
+}
+
+// A device bitmap of the header's form with the given bits.
+GdiObjectOwner MakeBitmap(HDC dc, const BITMAPINFOHEADER& header, const void* bits)
+{
+    GdiObjectOwner bitmap(CreateDIBitmap(dc, &header, 0, nullptr, nullptr, DIB_RGB_COLORS));
+    if (bitmap && SetDIBits(dc, static_cast<HBITMAP>(bitmap.get()), 0, kThumbnailSide, bits,
+                            reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS) != int(kThumbnailSide))
+        bitmap.reset();
+    return bitmap;
+}
+
+}  // namespace
+
+BITMAPINFOHEADER ThumbnailColourHeader()
+{
+    return TopDownHeader(24, kThumbnailBytes);
+}
+
+BITMAPINFOHEADER ThumbnailMaskHeader()
+{
+    return TopDownHeader(16, ThumbnailMaskBytes);
+}
+
+int AddThumbnailImage(HIMAGELIST images, HWND window, const uint8_t* pixels)
+{
+    if (!images || !pixels)
+        return -1;
+    WindowDc dc(window);
+    if (!dc.get())
+        return -1;
+    GdiObjectOwner colour = MakeBitmap(dc.get(), ThumbnailColourHeader(), pixels);
+    GdiObjectOwner mask = MakeBitmap(dc.get(), ThumbnailMaskHeader(), OpaqueMask);
+    if (!colour || !mask)
+        return -1;
+    return ImageList_Add(images, static_cast<HBITMAP>(colour.get()), static_cast<HBITMAP>(mask.get()));
+}
+
+int InsertListViewItem(HWND list, int index, const wchar_t* text, int image, LPARAM record)
+{
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    item.iItem = index;
+    item.pszText = const_cast<wchar_t*>(text);
+    item.iImage = image;
+    item.lParam = record;
+    return static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+void SetListViewItemImage(HWND list, int index, int image)
+{
+    LVITEMW item = {};
+    item.mask = LVIF_IMAGE;
+    item.iItem = index;
+    item.iImage = image;
+    SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void FormatSelectionStatus(wchar_t* out, size_t capacity, int selected, const wchar_t* name, const ImageInfo* info)
+{
+    if (selected <= 0)
+        out[0] = L'\0';
+    else if (selected > 1)
+        swprintf(out, capacity, L"%d個選択", selected);
+    else if (name && info && info->width && info->height)
+        swprintf(out, capacity, L"%ls : %d x %d %dbit", name, static_cast<int>(info->width),
+                 static_cast<int>(info->height), static_cast<int>(info->bitsPerPixel));
+    else
+        swprintf(out, capacity, L"1個選択");
+}
+
+void SetStatusBarText(HWND statusBar, const wchar_t* text)
+{
+    if (statusBar)
+        SendMessageW(statusBar, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(text));
+}

@@ -1,0 +1,174 @@
+// Small parts of the browser that need no window: the item states and the
+// worker's scan order, the queue of handed-over paths, the selection's
+// status text, the list items' own folder references and the imaging
+// services' stop, which waits for the uses in progress.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "browser/list_item.h"
+#include "image/imaging_services_win.h"
+#include "ui/browser_state.h"
+#include "ui/item_states.h"
+#include "ui/list_thumbnails.h"
+#include "ui/owners.h"
+
+namespace {
+
+TEST(ItemStates, TheScanGoesFromTheStartToTheEndThenWrapsAndSkipsTriedItems)
+{
+    const uint8_t states[] = {1, 1, 0, 2, 0, 0, 2};
+    EXPECT_EQ(2, FindUntriedItem(states, 7, -1));
+    EXPECT_EQ(4, FindUntriedItem(states, 7, 3));
+    EXPECT_EQ(2, FindUntriedItem(states, 7, 6));   // wraps to the first untried
+    EXPECT_EQ(2, FindUntriedItem(states, 7, 90));  // a start past the end too
+    EXPECT_EQ(-1, FindUntriedItem(states, 2, 0));
+    EXPECT_EQ(-1, FindUntriedItem(nullptr, 7, 0));
+    EXPECT_EQ(2, FindUntriedItem(states, 5, 5));   // never reads past the count given
+}
+
+TEST(ItemStates, AddingAndRemovingItemsKeepsTheWorkersScanOnTheSameItem)
+{
+    ResetBrowserState();
+    ResetItemStates(&Browser, 5, 2);
+    ASSERT_EQ(5u, Browser.itemCount);
+    EXPECT_EQ(ItemNeedsNone, Browser.itemStates[1]);
+    EXPECT_EQ(ItemUntried, Browser.itemStates[2]);
+
+    WorkerSaveArea save = {0, 0, 5, 3};
+    SetItemState(&Browser, 3, ItemTried);
+    SetItemState(&Browser, 99, ItemTried);  // beyond the table: nothing
+    RemoveItemState(&Browser, &save, 1);     // before the current item
+    EXPECT_EQ(4u, Browser.itemCount);
+    EXPECT_EQ(4u, save.itemCount);
+    EXPECT_EQ(2, save.currentIndex);
+    EXPECT_EQ(ItemTried, Browser.itemStates[save.currentIndex]);
+    RemoveItemState(&Browser, &save, 3);     // after it
+    EXPECT_EQ(2, save.currentIndex);
+    AppendItemState(&Browser, &save);
+    EXPECT_EQ(4u, Browser.itemCount);
+    EXPECT_EQ(4u, save.itemCount);
+    EXPECT_EQ(ItemUntried, Browser.itemStates[3]);
+    FreeItemStates(&Browser);
+    EXPECT_EQ(nullptr, Browser.itemStates);
+    EXPECT_EQ(0u, Browser.itemCount);
+}
+
+TEST(PendingQueue, HandOversWaitInOrderAndTheQueueIsBounded)
+{
+    ClearPendingQueue();
+    ClearPendingPath();
+    EXPECT_FALSE(TakeQueuedPendingPath());
+    EXPECT_TRUE(QueuePendingPath(L"C:\\a.mag", 64));
+    EXPECT_TRUE(QueuePendingPath(L"C:\\b.mag", 64));
+    EXPECT_FALSE(QueuePendingPath(L"", 1));           // nothing to show
+    EXPECT_FALSE(QueuePendingPath(L"C:\\cut", 4));    // no terminator within the units
+    ASSERT_TRUE(TakeQueuedPendingPath());
+    EXPECT_EQ(std::wstring(L"C:\\a.mag"), PendingPath);
+    ASSERT_TRUE(TakeQueuedPendingPath());
+    EXPECT_EQ(std::wstring(L"C:\\b.mag"), PendingPath);
+    EXPECT_FALSE(TakeQueuedPendingPath());
+    EXPECT_EQ(std::wstring(L"C:\\b.mag"), PendingPath);
+
+    for (size_t i = 0; i < PendingQueueCapacity; ++i)
+        EXPECT_TRUE(QueuePendingPath(L"C:\\x", 5));
+    EXPECT_FALSE(QueuePendingPath(L"C:\\y", 5));
+    ClearPendingQueue();
+    ClearPendingPath();
+    EXPECT_FALSE(TakeQueuedPendingPath());
+}
+
+TEST(SelectionStatus, NamesOnePictureWithItsSizeAndCountsOtherSelections)
+{
+    wchar_t text[64];
+    const ImageInfo picture = {640, 400, 4};
+    const ImageInfo none = {};
+    FormatSelectionStatus(text, 64, 1, L"a.mag", &picture);
+    EXPECT_EQ(std::wstring(L"a.mag : 640 x 400 4bit"), text);
+    FormatSelectionStatus(text, 64, 1, L"note.txt", &none);
+    EXPECT_EQ(std::wstring(L"1個選択"), text);
+    FormatSelectionStatus(text, 64, 1, nullptr, nullptr);
+    EXPECT_EQ(std::wstring(L"1個選択"), text);
+    FormatSelectionStatus(text, 64, 3, L"a.mag", &picture);
+    EXPECT_EQ(std::wstring(L"3個選択"), text);
+    FormatSelectionStatus(text, 64, 0, L"a.mag", &picture);
+    EXPECT_EQ(std::wstring(L""), text);
+}
+
+// The reference count of a COM object, read without changing it.
+ULONG References(IUnknown* object)
+{
+    object->AddRef();
+    return object->Release();
+}
+
+// The list item of a folder's child, made and freed, changes the folder's
+// references by exactly one.
+void CheckOwnReference(IShellFolder* folder, LPCITEMIDLIST child)
+{
+    const ULONG before = References(folder);
+    ListItemRecord* record = MakeListItemRecord(folder, child, 0);
+    ASSERT_NE(nullptr, record);
+    EXPECT_EQ(before + 1, References(folder));
+    FreeListItemRecord(record);
+    EXPECT_EQ(before, References(folder));
+}
+
+TEST(ListItemRecord, HoldsItsOwnReferenceToTheListedFolder)
+{
+    // The tree may let its folder go while the item still needs it.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    {
+        wchar_t temp[MAX_PATH];
+        ASSERT_NE(0u, GetTempPathW(MAX_PATH, temp));
+        ComPtr<IShellFolder> desktop;
+        ASSERT_EQ(S_OK, SHGetDesktopFolder(desktop.receive()));
+        ItemIdListOwner folderList(ILCreateFromPathW(temp));
+        ASSERT_TRUE(folderList);
+        ComPtr<IShellFolder> folder;
+        ASSERT_EQ(S_OK, desktop->BindToObject(folderList.get(), nullptr, IID_IShellFolder, folder.receiveVoid()));
+        CheckOwnReference(folder.get(), folderList.get());
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
+}
+
+TEST(ImagingServices, StoppingWaitsForTheUseInProgressAndRefusesLaterOnes)
+{
+    ASSERT_TRUE(StartImagingServices());
+    std::atomic<bool> holding{false};
+    std::atomic<bool> release{false};
+    std::thread loader([&] {
+        ImagingUse use;
+        EXPECT_TRUE(use.granted());
+        holding = true;
+        while (!release)
+            Sleep(1);
+    });
+    while (!holding)
+        Sleep(1);
+
+    // The stop begins: no new use is granted, and it waits for the one held.
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+        StopImagingServices();
+        stopped = true;
+    });
+    while (ImagingAvailable())
+        Sleep(1);
+    EXPECT_FALSE(ImagingUse().granted());
+    Sleep(50);
+    EXPECT_FALSE(stopped) << "the stop did not wait for the use in progress";
+    release = true;
+    loader.join();
+    stopper.join();
+    EXPECT_TRUE(stopped);
+    EXPECT_FALSE(ImagingUse().granted());
+}
+
+}  // namespace
