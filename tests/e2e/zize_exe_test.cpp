@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -162,6 +163,50 @@ TEST_F(ZizeExe, SecondStartHandsItsPathOverAndEndsWithZeroWhileTheFirstRuns)
     EXPECT_EQ(before.bottom, after.bottom);
     EXPECT_EQ(L"Zize", WindowTitle(window));
 
+    EXPECT_EQ(0u, Close(window, first));
+}
+
+// An uncompressed 24-bit TGA of one colour.
+std::vector<uint8_t> PlainTga(uint16_t width, uint16_t height, uint8_t shade)
+{
+    std::vector<uint8_t> file(18, 0);
+    file[2] = 2;
+    file[12] = uint8_t(width);
+    file[13] = uint8_t(width >> 8);
+    file[14] = uint8_t(height);
+    file[15] = uint8_t(height >> 8);
+    file[16] = 24;
+    file.resize(18 + size_t(width) * height * 3, shade);
+    return file;
+}
+
+TEST_F(ZizeExe, FilesOpenedTogetherFromOutsideEachOpenInAViewer)
+{
+    // As Explorer does for five selected files: five starts in a row, each
+    // with one file of a folder that is not listed yet.
+    ChildProcess first;
+    HWND window = Start(&first);
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(CreateDirectoryW(dir.Path(L"five").c_str(), nullptr));
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 5; ++i)
+        paths.push_back(dir.Write(L"five\\" + std::to_wstring(i) + L".tga", PlainTga(16, 8, uint8_t(40 * i))));
+    for (const std::wstring& path : paths) {
+        ChildProcess second;
+        ASSERT_TRUE(second.Start(exe, L"\"" + path + L"\""));
+        EXPECT_EQ(0u, second.WaitForExit(ExitTimeoutMs));
+    }
+
+    // Every file gets its viewer, not only the last.
+    for (const std::wstring& path : paths) {
+        HWND viewer = nullptr;
+        for (int i = 0; i < 1000 && !viewer; ++i) {
+            viewer = FindWindowW(L"RezaDiz", path.c_str());
+            if (!viewer)
+                Sleep(20);
+        }
+        EXPECT_NE(nullptr, viewer) << "no viewer for the handed-over file";
+    }
     EXPECT_EQ(0u, Close(window, first));
 }
 

@@ -21,6 +21,7 @@
 #include "support/fixtures.h"
 #include "support/windows_harness.h"
 #include "ui/browser_state.h"
+#include "ui/item_states.h"
 #include "ui/owners.h"
 #include "viewer/viewer_window.h"
 
@@ -152,10 +153,28 @@ TEST_F(FileList, ShellChangesKeepTheItemStatesAndTheWorkersScanInStep)
     Apply(SHCNE_UPDATEITEM, ListOf(renamed).get(), nullptr, &save);
     EXPECT_EQ(0, Browser.itemStates[index]);
 
-    // Changes elsewhere leave the list alone.
+    // Changes elsewhere leave the list alone; a repeated creation lists
+    // nothing twice.
     const std::wstring elsewhere = dir.Write(L"other.tga", TgaFile(4, 4, [](uint32_t, uint32_t) { return 0u; }));
     Apply(SHCNE_CREATE, ListOf(elsewhere).get(), nullptr, &save);
     EXPECT_EQ(4u, Browser.itemCount);
+    Apply(SHCNE_CREATE, ListOf(renamed).get(), nullptr, &save);
+    EXPECT_EQ(4u, Browser.itemCount);
+    EXPECT_EQ(4u, save.itemCount);
+
+    // A file moved out of the folder leaves the list, one moved in appears.
+    const std::wstring movedOut = root + L"moved.tga";
+    ASSERT_TRUE(MoveFileW(renamed.c_str(), movedOut.c_str()));
+    Apply(SHCNE_RENAMEITEM, ListOf(renamed).get(), ListOf(movedOut).get(), &save);
+    EXPECT_EQ(-1, IndexOf(L"renamed.tga"));
+    EXPECT_EQ(-1, IndexOf(L"moved.tga"));
+    EXPECT_EQ(3u, Browser.itemCount);
+    const std::wstring movedIn = root + L"pics\in.tga";
+    ASSERT_TRUE(MoveFileW(elsewhere.c_str(), movedIn.c_str()));
+    Apply(SHCNE_RENAMEITEM, ListOf(elsewhere).get(), ListOf(movedIn).get(), &save);
+    EXPECT_EQ(L"in.tga", Names().back());
+    EXPECT_EQ(4u, Browser.itemCount);
+    EXPECT_EQ(ItemUntried, Browser.itemStates[3]);
 
     // The whole list brought up to date: gone items deleted, new ones appended.
     DeleteFileW((root + L"pics\\z.tga").c_str());
