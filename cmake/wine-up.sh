@@ -13,6 +13,8 @@ export DISPLAY=":$(cat "$build/xvfb.display")"
 sh "$source_dir/scripts/ja-locale.sh" "$build/locale" || exit 1
 export LOCPATH="$build/locale"
 sh "$source_dir/scripts/wine-prefix.sh" "$WINEPREFIX" || exit 1
+# Test folders that an interrupted earlier run could not remove.
+rm -rf "$WINEPREFIX"/drive_c/users/*/Temp/zize-test-* "$WINEPREFIX"/drive_c/users/*/AppData/Local/Temp/zize-test-*
 wineserver -p </dev/null >/dev/null 2>&1
 LC_ALL=ja_JP.UTF-8 /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1
 echo "wineserver ready for $WINEPREFIX"

@@ -380,12 +380,16 @@ TEST_F(ArchiveWindowTest, OnlyPicturesGetThumbnailsAndTheStatusShowsThem)
     EXPECT_EQ((std::vector<std::wstring>{L"readme.txt", L"a.mag", L"inner.zip", L"tiny.bmp", L"picture.dat"}),
               ListViewItemTexts(s->list));
 
-    // Before any thumbnail a single selection is only counted.
-    Select(s->list, {1});
-    if (s->itemRecords[1].width == 0) {
-        EXPECT_EQ(L"1個選択", StatusText(window));
-    }
     ASSERT_TRUE(WaitForThumbnails(window));
+
+    // The selected member is named whatever lies under the pointer (a
+    // selection from the keyboard).
+    Select(s->list, {});
+    SetCursorPos(0, 0);
+    LVITEMW on = {};
+    on.stateMask = on.state = LVIS_SELECTED;
+    SendMessageW(s->list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&on));
+    EXPECT_EQ(L"a.mag : 64 x 40 4bit", StatusText(window));
 
     // Two thumbnails: the MAG and the BMP recognised by its signature.
     const bool made[] = {false, true, false, false, true};
@@ -522,6 +526,34 @@ TEST_F(ArchiveWindowTest, ClosingWhileThumbnailsAreMadeWaitsForTheWorker)
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(window); }));
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, kWaitMs));
     CloseHandle(thread);
+}
+
+TEST_F(ArchiveWindowTest, TheImagingLibraryStopsSafelyWhileAWorkerLoadsThroughIt)
+{
+    // As when the main window closes: the library stops while the worker
+    // loads BMP members through it. The stop waits for the load in
+    // progress; every later member fails and keeps the file icon.
+    std::vector<ZipMember> members;
+    for (int i = 0; i < 60; ++i)
+        members.push_back(Member("g" + std::to_string(i) + ".bmp", BmpFile(320, 240, i)));
+    std::wstring path = dir.Write(L"library.zip", BuildZip(members));
+    HWND window = Open(path);
+    ASSERT_NE(nullptr, window);
+    ArchiveWindowState* s = State(window);
+    ASSERT_TRUE(WaitFor([&] {
+        Pump();
+        return s->itemRecords[2].width != 0;
+    }));
+    StopImagingServices();
+    const int madeAtStop = static_cast<int>(std::count_if(s->itemRecords, s->itemRecords + 60,
+                                                          [](const ImageInfo& info) { return info.width != 0; }));
+    ASSERT_TRUE(WaitForThumbnails(window));
+    const int made = static_cast<int>(std::count_if(s->itemRecords, s->itemRecords + 60,
+                                                    [](const ImageInfo& info) { return info.width != 0; }));
+    EXPECT_LE(made, madeAtStop + 1) << "members were loaded after the library stopped";
+    EXPECT_LT(made, 60);
+    EXPECT_EQ(s->fileIcon, ItemImage(s->list, 59));
+    ASSERT_TRUE(StartImagingServices());  // for the teardown's own stop
 }
 
 // Every fixture archive lists its members by name; each member that

@@ -76,6 +76,12 @@ protected:
         FAIL() << "the folder was not listed with its thumbnails";
     }
     std::vector<std::wstring> Names() const { return ListViewItemTexts(list); }
+    // A key pressed in the file list, as the keyboard delivers it.
+    void TypeKey(UINT key) const
+    {
+        SendMessageW(list, WM_KEYDOWN, key, 0);
+        SendMessageW(list, WM_KEYUP, key, 0);
+    }
     int IndexOf(const std::wstring& name) const
     {
         const std::vector<std::wstring> names = Names();

@@ -47,7 +47,7 @@ TEST_F(FileList, EnterOpensPicturesAndFoldersAndBackspaceGoesUpButNotPastTheDesk
 {
     // Enter on a picture opens its viewer; on a text file nothing opens.
     Select({IndexOf(L"red.tga"), IndexOf(L"note.txt")});
-    HandleBrowserKey(&Browser, VK_RETURN);
+    TypeKey(VK_RETURN);
     HWND viewer = FindWindowW(L"RezaDiz", red.c_str());
     ASSERT_NE(nullptr, viewer);
     EXPECT_EQ(64u, ViewerOf(viewer)->picture.width);
@@ -59,14 +59,14 @@ TEST_F(FileList, EnterOpensPicturesAndFoldersAndBackspaceGoesUpButNotPastTheDesk
     Browser.flags |= OpenAnyFile;
     Select({IndexOf(L"note.txt")});
     MessageBoxCloser closer(20000);
-    HandleBrowserKey(&Browser, VK_RETURN);
+    TypeKey(VK_RETURN);
     EXPECT_TRUE(closer.Result().found) << "the shell was not asked to open the text file";
     Browser.flags &= ~OpenAnyFile;
 
     // Enter on a folder selects it in the tree, below the listed folder.
     HTREEITEM pics = TreeView_GetSelection(tree);
     Select({IndexOf(L"sub")});
-    HandleBrowserKey(&Browser, VK_RETURN);
+    TypeKey(VK_RETURN);
     HTREEITEM sub = TreeView_GetSelection(tree);
     ASSERT_NE(pics, sub);
     EXPECT_EQ(pics, TreeView_GetParent(tree, sub));
@@ -77,7 +77,7 @@ TEST_F(FileList, EnterOpensPicturesAndFoldersAndBackspaceGoesUpButNotPastTheDesk
 
     // Backspace lists the parent of the listed folder.
     Browser.selectedTreeItem = sub;
-    HandleBrowserKey(&Browser, VK_BACK);
+    TypeKey(VK_BACK);
     EXPECT_EQ(pics, TreeView_GetSelection(tree));
 
     // From a child of the desktop nothing happens.
@@ -85,7 +85,7 @@ TEST_F(FileList, EnterOpensPicturesAndFoldersAndBackspaceGoesUpButNotPastTheDesk
     ASSERT_NE(nullptr, top);
     TreeView_SelectItem(tree, top);
     Browser.selectedTreeItem = top;
-    HandleBrowserKey(&Browser, VK_BACK);
+    TypeKey(VK_BACK);
     EXPECT_EQ(top, TreeView_GetSelection(tree));
 }
 
@@ -98,15 +98,16 @@ TEST_F(FileList, ADoubleClickOpensTheItemUnderThePointerAndF5ListsTheFolderAgain
     POINT at = {(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2};
     ClientToScreen(list, &at);
     SetCursorPos(at.x, at.y);
-    NMHDR click = {list, 0, static_cast<UINT>(NM_DBLCLK)};
-    SendMessageW(Browser.right.pane, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click));
+    const POINT client = {(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2};
+    SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(client.x, client.y));
+    SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
     HWND viewer = FindWindowW(L"RezaDiz", red.c_str());
     EXPECT_NE(nullptr, viewer);
     DestroyWindow(viewer);
 
     // A file made by another program is not announced under Wine: F5 shows it.
     dir.Write(L"pics\\outside.tga", TgaFile(4, 4, [](uint32_t, uint32_t) { return 0u; }));
-    HandleBrowserKey(&Browser, VK_F5);
+    TypeKey(VK_F5);
     WaitForListing(5);
     EXPECT_GE(IndexOf(L"outside.tga"), 0);
 }
@@ -164,14 +165,16 @@ TEST_F(FileList, ShellChangesKeepTheItemStatesAndTheWorkersScanInStep)
 
     // A file moved out of the folder leaves the list, one moved in appears.
     const std::wstring movedOut = root + L"moved.tga";
+    ItemIdListOwner renamedList = ListOf(renamed);
     ASSERT_TRUE(MoveFileW(renamed.c_str(), movedOut.c_str()));
-    Apply(SHCNE_RENAMEITEM, ListOf(renamed).get(), ListOf(movedOut).get(), &save);
+    Apply(SHCNE_RENAMEITEM, renamedList.get(), ListOf(movedOut).get(), &save);
     EXPECT_EQ(-1, IndexOf(L"renamed.tga"));
     EXPECT_EQ(-1, IndexOf(L"moved.tga"));
     EXPECT_EQ(3u, Browser.itemCount);
-    const std::wstring movedIn = root + L"pics\in.tga";
+    const std::wstring movedIn = root + L"pics\\in.tga";
+    ItemIdListOwner elsewhereList = ListOf(elsewhere);
     ASSERT_TRUE(MoveFileW(elsewhere.c_str(), movedIn.c_str()));
-    Apply(SHCNE_RENAMEITEM, ListOf(elsewhere).get(), ListOf(movedIn).get(), &save);
+    Apply(SHCNE_RENAMEITEM, elsewhereList.get(), ListOf(movedIn).get(), &save);
     EXPECT_EQ(L"in.tga", Names().back());
     EXPECT_EQ(4u, Browser.itemCount);
     EXPECT_EQ(ItemUntried, Browser.itemStates[3]);

@@ -2,6 +2,7 @@
 // source of the drags. Under Wine the shell's notifications reach only this
 // process, so the list follows only what the operations announce.
 #include <windows.h>
+#include <shellapi.h>
 #include <commctrl.h>
 #include <shlobj.h>
 
@@ -35,7 +36,7 @@ protected:
     void EditLabel(const std::wstring& name, const std::wstring& text, UINT endKey)
     {
         Select({IndexOf(name)});
-        HandleBrowserKey(&Browser, VK_F2);
+        TypeKey(VK_F2);
         HWND edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETEDITCONTROL, 0, 0));
         ASSERT_NE(nullptr, edit);
         SetWindowTextW(edit, text.c_str());
@@ -157,7 +158,7 @@ TEST_F(FileOperations, DeleteSendsTheSelectedFilesToTheTrashInOneOperationAndCan
     Select({IndexOf(L"red.tga"), IndexOf(L"z.tga"), IndexOf(L"note.txt")});
     {
         DialogAnswer cancel(IDCANCEL);
-        HandleBrowserKey(&Browser, VK_DELETE);
+        TypeKey(VK_DELETE);
         cancel.Wait();
         EXPECT_TRUE(cancel.answered);
         EXPECT_FALSE(cancel.followed) << "a cancelled delete showed a message";
@@ -165,7 +166,7 @@ TEST_F(FileOperations, DeleteSendsTheSelectedFilesToTheTrashInOneOperationAndCan
     EXPECT_TRUE(Exists(L"red.tga") && Exists(L"z.tga") && Exists(L"note.txt"));
     {
         DialogAnswer confirm(IDYES);
-        HandleBrowserKey(&Browser, VK_DELETE);
+        TypeKey(VK_DELETE);
         confirm.Wait();
         EXPECT_TRUE(confirm.answered);
         EXPECT_FALSE(confirm.followed) << "a second confirmation or a failure box";
@@ -176,18 +177,89 @@ TEST_F(FileOperations, DeleteSendsTheSelectedFilesToTheTrashInOneOperationAndCan
     EXPECT_EQ(before.size() + 3, TrashRecords().size());
 }
 
-TEST_F(FileOperations, ADragWithoutAHeldButtonDropsAtOnceAndGivesTheDropSourceBack)
+// A drop target of the test's own: it takes copies and moves, and keeps
+// what was dropped on it (the files' paths) and the effects it was offered.
+class RecordingDropTarget : public IDropTarget {
+public:
+    std::vector<std::wstring> files;
+    DWORD offered = 0;
+    bool dropped = false;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override
+    {
+        if (id == IID_IUnknown || id == IID_IDropTarget) {
+            *out = static_cast<IDropTarget*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references_; }
+    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override
+    {
+        offered = *effect;
+        *effect &= DROPEFFECT_COPY;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override
+    {
+        *effect &= DROPEFFECT_COPY;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragLeave() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override
+    {
+        dropped = true;
+        FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        STGMEDIUM medium = {};
+        if (SUCCEEDED(data->GetData(&format, &medium))) {
+            HDROP drop = static_cast<HDROP>(medium.hGlobal);
+            const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+            for (UINT i = 0; i < count; ++i) {
+                wchar_t path[MAX_PATH] = {};
+                DragQueryFileW(drop, i, path, MAX_PATH);
+                files.push_back(path);
+            }
+            ReleaseStgMedium(&medium);
+        }
+        *effect = DROPEFFECT_COPY;
+        return S_OK;
+    }
+
+private:
+    ULONG references_ = 1;
+};
+
+TEST_F(FileOperations, DraggedItemsReachADropTargetAsTheirFilesAndTheSourceIsGivenBack)
 {
     ASSERT_NE(nullptr, Browser.dragSource);
     Select({IndexOf(L"red.tga"), IndexOf(L"z.tga")});
-    RECT area = {};
-    GetWindowRect(list, &area);  // the list takes no drops
-    SetCursorPos((area.left + area.right) / 2, (area.top + area.bottom) / 2);
+
+    // The target's window under the pointer; no button is held, so the
+    // drag drops there at once.
+    // (SS_NOTIFY: a plain static control is transparent to the pointer.)
+    HWND target = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"target", WS_POPUP | WS_VISIBLE | SS_NOTIFY, 700, 500,
+                                  200, 150, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, target);
+    RecordingDropTarget drop;
+    ASSERT_EQ(S_OK, RegisterDragDrop(target, &drop));
+    SetCursorPos(800, 575);
+    PumpMessages();
     NMLISTVIEW begin = {};
     begin.hdr = {list, 0, static_cast<UINT>(LVN_BEGINDRAG)};
     SendMessageW(Browser.right.pane, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&begin));
+    RevokeDragDrop(target);
+    DestroyWindow(target);
 
-    EXPECT_TRUE(Exists(L"red.tga") && Exists(L"z.tga"));
+    EXPECT_TRUE(drop.dropped) << "the drag did not reach the drop target";
+    EXPECT_EQ(DWORD(DROPEFFECT_COPY | DROPEFFECT_MOVE), drop.offered);
+    std::vector<std::wstring> names;
+    for (const std::wstring& file : drop.files)
+        names.push_back(file.substr(file.find_last_of(L'\\') + 1));
+    EXPECT_EQ((std::vector<std::wstring>{L"red.tga", L"z.tga"}), names);
+    EXPECT_TRUE(Exists(L"red.tga") && Exists(L"z.tga"));  // a copy leaves them
     EXPECT_EQ(2u, Browser.dragSource->AddRef());  // every reference of the drag given back
     EXPECT_EQ(1u, Browser.dragSource->Release());
 }

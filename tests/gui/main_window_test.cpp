@@ -295,6 +295,16 @@ TEST_F(MainWindow, TheSplitterStopsAtFourPixelsOnBothSidesAndTheSettingsKeepTheS
     SendMessageW(left, WM_MOUSEMOVE, 0, MAKELPARAM(100, 10));
     EXPECT_EQ(320, WidthOf(left));
 
+    // A drag whose capture another window takes ends there, without its
+    // button-up: the split no longer follows the pointer.
+    SendMessageW(left, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(318, 10));
+    EXPECT_EQ(2, Browser.splitDragState);
+    SetCapture(right);
+    EXPECT_EQ(0, Browser.splitDragState);
+    ReleaseCapture();
+    SendMessageW(left, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(200, 10));
+    EXPECT_EQ(320, WidthOf(left));
+
     // A busy worker holds the window open; the split is written when it goes.
     ASSERT_NE(DWORD(-1), SuspendThread(Browser.workerThread));
     SendMessageW(window, WM_CLOSE, 0, 0);

@@ -3,6 +3,8 @@
 #include "platform/utf8.h"
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -149,9 +151,17 @@ TempDir::TempDir()
 
 TempDir::~TempDir()
 {
-    std::error_code ec;
-    if (!dir_.empty())
+    // A process that the test started may still be closing its files: a
+    // few more tries, so that no test folder is left behind.
+    if (dir_.empty())
+        return;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        std::error_code ec;
         fs::remove_all(ToPath(dir_), ec);
+        if (!fs::exists(ToPath(dir_), ec))
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
 }
 
 std::wstring TempDir::Path(const std::wstring& name) const
