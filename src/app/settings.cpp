@@ -11,6 +11,8 @@ namespace {
 
 const wchar_t SettingsSection[] = L"WINDOW";
 const wchar_t SettingsFileName[] = L"Zize.ini";
+// The settings folder below the user's application data.
+const wchar_t ApplicationDataTail[] = L"Zize\\";
 // What GetPrivateProfileStringW gives for a missing key.
 const wchar_t MissingValue[] = L"@";
 // Room for 10 characters of a value and the terminator.
@@ -121,6 +123,55 @@ void WriteFolder(const wchar_t* iniPath, LPCITEMIDLIST folder)
     LocalFree(text);
 }
 
+// Joins a folder (ending with a separator) and the settings file name.
+// Returns false when it does not fit in size units.
+bool JoinSettingsName(const wchar_t* folder, wchar_t* path, size_t size)
+{
+    if (!folder || folder[0] == L'\0')
+        return false;
+    const size_t folderLength = wcslen(folder);
+    const size_t nameLength = wcslen(SettingsFileName);
+    if (folderLength + nameLength + 1 > size)
+        return false;
+    std::memcpy(path, folder, folderLength * sizeof(wchar_t));
+    std::memcpy(path + folderLength, SettingsFileName, (nameLength + 1) * sizeof(wchar_t));
+    return true;
+}
+
+// Whether the file at path can be written: it opens for writing, or, when
+// there is none, one can be made there (it is deleted again at once).
+bool CanWriteFile(const wchar_t* path)
+{
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND)
+        file = CreateFileW(path, GENERIC_WRITE | DELETE, share, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
+
+// The settings folder in the user's application data, or "" when the
+// shell gives none.
+void ApplicationDataFolder(wchar_t* folder, size_t size)
+{
+    folder[0] = L'\0';
+    wchar_t base[MAX_PATH];
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base)))
+        return;
+    const size_t baseLength = wcslen(base);
+    const size_t tailLength = wcslen(ApplicationDataTail);
+    if (baseLength == 0 || baseLength + tailLength + 2 > size)
+        return;
+    std::memcpy(folder, base, baseLength * sizeof(wchar_t));
+    size_t at = baseLength;
+    if (folder[at - 1] != L'\\')
+        folder[at++] = L'\\';
+    std::memcpy(folder + at, ApplicationDataTail, (tailLength + 1) * sizeof(wchar_t));
+}
+
 }  // namespace
 
 int32_t ParseSettingNumber(const wchar_t* text)
@@ -211,17 +262,26 @@ LPITEMIDLIST FolderOfPath(const wchar_t* path, bool* isDirectory)
     return parsed;
 }
 
-bool SettingsFilePath(const wchar_t* exeDir, wchar_t* path, size_t size)
+bool ChooseSettingsFile(const wchar_t* exeDir, const wchar_t* appDataDir, SettingsUse use, wchar_t* path,
+                        size_t size)
 {
-    if (!exeDir)
-        return false;
-    size_t dirLength = wcslen(exeDir);
-    size_t nameLength = wcslen(SettingsFileName);
-    if (dirLength + nameLength + 1 > size)
-        return false;
-    std::memcpy(path, exeDir, dirLength * sizeof(wchar_t));
-    std::memcpy(path + dirLength, SettingsFileName, (nameLength + 1) * sizeof(wchar_t));
-    return true;
+    // Beside the program while the file can be written there.
+    wchar_t besideProgram[MAX_PATH + 16];
+    const bool beside = JoinSettingsName(exeDir, besideProgram, sizeof besideProgram / sizeof besideProgram[0]);
+    if (beside && CanWriteFile(besideProgram))
+        return JoinSettingsName(exeDir, path, size);
+
+    // Else in the application data; a first read, before anything was
+    // written there, still finds what lies beside the program.
+    if (JoinSettingsName(appDataDir, path, size)) {
+        if (use == SettingsUse::Write) {
+            CreateDirectoryW(appDataDir, nullptr);
+            return true;
+        }
+        if (!beside || GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
+            return true;
+    }
+    return beside && use == SettingsUse::Read && JoinSettingsName(exeDir, path, size);
 }
 
 bool ReadSettingsFile(const wchar_t* iniPath, Settings* settings)
@@ -279,8 +339,10 @@ bool ReadSettings(Settings* settings)
         }
     }
 
+    wchar_t appData[MAX_PATH + 16];
+    ApplicationDataFolder(appData, sizeof appData / sizeof appData[0]);
     wchar_t iniPath[MAX_PATH + 16];
-    if (!SettingsFilePath(Browser.exeDir, iniPath, sizeof iniPath / sizeof iniPath[0])) {
+    if (!ChooseSettingsFile(Browser.exeDir, appData, SettingsUse::Read, iniPath, sizeof iniPath / sizeof iniPath[0])) {
         settings->colour = DefaultColour;
         settings->splitPosition = DefaultSplitPosition;
         return false;
@@ -303,8 +365,10 @@ void WriteSettingsFile(const wchar_t* iniPath, const Settings& settings)
 
 void WriteSettings()
 {
+    wchar_t appData[MAX_PATH + 16];
+    ApplicationDataFolder(appData, sizeof appData / sizeof appData[0]);
     wchar_t iniPath[MAX_PATH + 16];
-    if (!SettingsFilePath(Browser.exeDir, iniPath, sizeof iniPath / sizeof iniPath[0]))
+    if (!ChooseSettingsFile(Browser.exeDir, appData, SettingsUse::Write, iniPath, sizeof iniPath / sizeof iniPath[0]))
         return;
     Settings values = {};
 

@@ -1,7 +1,9 @@
-// The settings file "Zize.ini" beside the executable: window geometry, split
-// position, options, fill colour and the last listed folder, all in the one
-// section "WINDOW". Read once before the main window exists, written once
-// when it is destroyed.
+// The settings file "Zize.ini": window geometry, split position, options,
+// fill colour and the last listed folder, all in the one section "WINDOW".
+// Read once before the main window exists, written once when it is
+// destroyed. It lies beside the executable, or, where it cannot be written
+// there (a program folder under Program Files), in the user's application
+// data ("%APPDATA%\Zize\Zize.ini").
 #pragma once
 
 #include <windows.h>
@@ -28,16 +30,27 @@ constexpr int32_t DefaultClientHeight = 448;
 // Longest saved item-ID list accepted from the file, in bytes.
 constexpr uint32_t MaxSavedFolderBytes = 0x10000;
 
-// Fills settings from PendingPath and the file in the executable directory.
+// Fills settings from PendingPath and the settings file (ChooseSettingsFile
+// for the executable directory and the application data).
 // Returns whether the geometry was complete.
 bool ReadSettings(Settings* settings);
 
-// Writes every key from the live state of Browser.
+// Writes every key from the live state of Browser to the file that
+// ChooseSettingsFile gives for writing.
 void WriteSettings();
 
-// The full name of the settings file for an executable directory (which
-// ends with a separator). Returns false when it does not fit in size units.
-bool SettingsFilePath(const wchar_t* exeDir, wchar_t* path, size_t size);
+enum class SettingsUse { Read, Write };
+
+// Which settings file to use, into path (size units). The file in exeDir
+// while it can be written there (it opens for writing, or one can be made;
+// the probe leaves nothing behind), else the one in appDataDir; a read
+// takes the one in exeDir as long as appDataDir has none, so settings left
+// beside a program whose folder became read-only are still found. Both
+// uses decide alike, so what one run writes is what the next one reads.
+// For writing, appDataDir is made when it is chosen. Returns false when
+// neither folder gives a path that fits (either may be null or "").
+bool ChooseSettingsFile(const wchar_t* exeDir, const wchar_t* appDataDir, SettingsUse use, wchar_t* path,
+                        size_t size);
 
 // Reads the saved folder (only when settings->startFolder is none), the
 // colour, options, split position and the geometry from the file.

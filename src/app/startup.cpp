@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <cwchar>
 
 #include "app/main_window.h"
 #include "ui/browser_state.h"
@@ -51,16 +52,47 @@ void ShowStartFailure(int code)
 
 }  // namespace
 
-void ReadCommandLinePath()
+bool AbsoluteArgumentPath(const wchar_t* argument, wchar_t* path, size_t capacity)
+{
+    if (capacity == 0)
+        return false;
+    path[0] = L'\0';
+    if (argument[0] == L'\0')
+        return true;
+
+    // "/" as the separator, then the full path against the current folder.
+    wchar_t separators[PendingPathCapacity];
+    const size_t length = wcslen(argument);
+    if (length >= capacity || length >= PendingPathCapacity)
+        return false;
+    std::memcpy(separators, argument, (length + 1) * sizeof(wchar_t));
+    for (size_t i = 0; i < length; ++i)
+        if (separators[i] == L'/')
+            separators[i] = L'\\';
+    const DWORD units = GetFullPathNameW(separators, DWORD(capacity), path, nullptr);
+    if (units == 0 || units >= capacity) {
+        path[0] = L'\0';
+        return false;
+    }
+    return true;
+}
+
+void ReadPathFromCommandLine(const wchar_t* commandLine)
 {
     ClearPendingPath();
     int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    LPWSTR* arguments = CommandLineToArgvW(commandLine, &count);
     if (!arguments)
         return;
-    if (count >= 2)
-        SetPendingPath(arguments[1], PendingPathCapacity);
+    wchar_t path[PendingPathCapacity];
+    if (count >= 2 && AbsoluteArgumentPath(arguments[1], path, PendingPathCapacity))
+        SetPendingPath(path, PendingPathCapacity);
     LocalFree(arguments);
+}
+
+void ReadCommandLinePath()
+{
+    ReadPathFromCommandLine(GetCommandLineW());
 }
 
 void HandOverPendingPath(HWND running)

@@ -15,9 +15,20 @@ constexpr int ExitWindowCreation = 3;
 // The whole life of the program on the main thread. Returns the exit code.
 int RunZize(HINSTANCE instance);
 
-// Copies the first argument after the program name into PendingPath
-// (cleared when there is none or it is refused).
+// Copies the first argument after the program name, made absolute (see
+// AbsoluteArgumentPath), into PendingPath (cleared when there is none or it
+// is refused), so that a running instance, whose current folder differs,
+// opens the same file.
 void ReadCommandLinePath();
+void ReadPathFromCommandLine(const wchar_t* commandLine);
+
+// The full path of a command-line argument: every "/" turned into "\", then
+// resolved against the current folder (GetFullPathNameW), so that a relative
+// path or one with "/" names the same file from any process. An empty
+// argument stays empty. Returns false, leaving path empty, when the
+// argument or its full path does not fit in capacity units or in
+// PendingPathCapacity.
+bool AbsoluteArgumentPath(const wchar_t* argument, wchar_t* path, size_t capacity);
 
 // Sends PendingPath to a running main window (WM_COPYDATA, dwData 1, the
 // terminated UTF-16 text, also when empty).

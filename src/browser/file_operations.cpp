@@ -81,6 +81,33 @@ bool PathGone(const wchar_t* path)
 
 }  // namespace
 
+bool RenamedFileName(const wchar_t* fileName, const wchar_t* label, const wchar_t* edited, wchar_t* name,
+                     size_t capacity, size_t* shown)
+{
+    // The extension is hidden when the label is the name without it; a
+    // name that is all extension (".hidden") shows whole.
+    const wchar_t* extension = PathFindExtensionW(fileName);
+    const size_t stem = static_cast<size_t>(extension - fileName);
+    const size_t extensionLength = wcslen(extension);
+    const bool hidden = extensionLength > 0 && stem > 0 && wcslen(label) == stem &&
+                        wcsncmp(label, fileName, stem) == 0;
+
+    // Appended unless the edited text already ends with it.
+    const size_t editedLength = wcslen(edited);
+    const bool typed = editedLength >= extensionLength &&
+                       lstrcmpiW(edited + editedLength - extensionLength, extension) == 0;
+    const size_t added = hidden && editedLength > 0 && !typed ? extensionLength : 0;
+    if (editedLength + added + 1 > capacity)
+        return false;
+    std::memcpy(name, edited, editedLength * sizeof(wchar_t));
+    std::memcpy(name + editedLength, extension, added * sizeof(wchar_t));
+    name[editedLength + added] = L'\0';
+    // The label leaves the kept extension out, unless nothing else is left.
+    const size_t length = editedLength + added;
+    *shown = hidden && length > extensionLength ? length - extensionLength : length;
+    return true;
+}
+
 bool RenamedPath(const wchar_t* oldPath, const wchar_t* name, wchar_t* newPath, size_t capacity)
 {
     const size_t nameLength = wcslen(name);
@@ -101,12 +128,19 @@ void RenameListItem(BrowserState* state, const NMLVDISPINFOW* info)
         return;
 
     // The old path, the new one and the item's own list for the announcement.
+    // The label that the shell gives tells whether the extension was hidden.
     HWND list = info->hdr.hwndFrom;
     const ListItemRecord* record = ListRecordOf(list, info->item.iItem);
     wchar_t oldPath[ShellNameCapacity];
+    wchar_t label[ShellNameCapacity] = L"";
+    wchar_t name[ShellNameCapacity];
     wchar_t newPath[ShellNameCapacity];
+    size_t shown = 0;
+    if (record && !ShellDisplayName(record->folder, record->relative, SHGDN_NORMAL, label, ShellNameCapacity))
+        label[0] = L'\0';
     if (!record || !ItemPath(record, oldPath) ||
-        !RenamedPath(oldPath, info->item.pszText, newPath, ShellNameCapacity)) {
+        !RenamedFileName(PathFindFileNameW(oldPath), label, info->item.pszText, name, ShellNameCapacity, &shown) ||
+        !RenamedPath(oldPath, name, newPath, ShellNameCapacity)) {
         ShowFailure(state, L"変更出来ませんでした.");
         return;
     }
@@ -120,7 +154,8 @@ void RenameListItem(BrowserState* state, const NMLVDISPINFOW* info)
     }
     LVITEMW item = {};
     item.iSubItem = 0;
-    item.pszText = info->item.pszText;
+    name[shown] = L'\0';
+    item.pszText = name;
     SendMessageW(list, LVM_SETITEMTEXTW, info->item.iItem, reinterpret_cast<LPARAM>(&item));
 
     // The shell's rename notification brings the item's record up to date.

@@ -1,7 +1,7 @@
 // The three standard icons of the file list (file, folder, archive), made
 // once at start-up as 80 x 80 icons from the shell's icon groups; the
-// shared thumbnail record that the folder worker fills; and the composition
-// of an icon image into the 80 x 80 icon format. Windows only.
+// shared thumbnail record that the folder worker fills. The icon images are
+// read and composed by image/icon_image.h. Windows only.
 #pragma once
 
 #include <windows.h>
@@ -9,22 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "image/icon_image.h"
 #include "image/thumbnail.h"
 #include "ui/owners.h"
-
-// IconImage80: the XOR and AND data that CreateIcon takes for an 80 x 80
-// icon of 32 bits per pixel. 80 rows of 80 pixels (blue, green, red, alpha),
-// top row first, then the AND mask, 1 bit per pixel (1 = transparent),
-// 10 bytes per row, top row first. Only the first 800 mask bytes are rows;
-// the rest of the mask area stays 0xFF.
-constexpr size_t IconImage80Side = 80;
-constexpr size_t IconImage80RowBytes = IconImage80Side * 4;
-constexpr size_t IconImage80PixelBytes = IconImage80RowBytes * IconImage80Side;  // 25,600
-constexpr size_t IconImage80MaskOffset = IconImage80PixelBytes;
-constexpr size_t IconImage80MaskRowBytes = IconImage80Side / 8;
-constexpr size_t IconImage80MaskBytes = 3200;
-constexpr size_t IconImage80UsedBytes = IconImage80MaskOffset + IconImage80MaskBytes;  // 28,800
-constexpr size_t IconImage80AllocBytes = 32000;
 
 enum StandardIconKind { StandardIconFile = 0, StandardIconFolder = 1, StandardIconArchive = 2 };
 constexpr int StandardIconCount = 3;
@@ -95,16 +82,3 @@ struct PickedIconImage {
 // an empty block when there is no such group or no usable image. Entries
 // that lie beyond the group's data, and images cut short, are skipped.
 PickedIconImage PickIconGroupImage(HMODULE module, WORD groupId);
-
-// Fills out (IconImage80UsedBytes at least) from one icon image in the
-// platform's format (BITMAPINFOHEADER with the height of both halves,
-// palette, colour rows and AND mask rows, bottom-up) of size bytes: first
-// clears it to transparent, then centres the w x w image in it, turned
-// top-down. w must be a multiple of 8 and at most 80. Depths: 32 bits
-// (copied as they are), 24 bits, 16 bits (5-5-5, or bit fields 5-6-5 and
-// 5-5-5), and 8, 4 and 1 bit through the palette (its 4 bytes written as
-// they are; an index beyond the palette gives 0). Converted depths get
-// alpha 0, as palette entries do, so the AND mask decides transparency.
-// Returns false, leaving the cleared buffer, when the image is not of this
-// form or does not fit in size bytes.
-bool ComposeIconImage(const BYTE* iconImage, size_t iconImageSize, BYTE* out);

@@ -15,9 +15,11 @@
 
 #include "app/browser_keys.h"
 #include "browser/drop_source.h"
+#include "browser/file_operations.h"
 #include "browser/list_item.h"
 #include "browser/shell_names.h"
 #include "gui/file_list_support.h"
+#include "platform/utf8.h"
 #include "support/windows_harness.h"
 
 namespace {
@@ -149,6 +151,70 @@ std::set<std::wstring> TrashRecords()
     if (search != INVALID_HANDLE_VALUE)
         FindClose(search);
     return names;
+}
+
+TEST(RenamedFileName, AnExtensionTheLabelHidIsKept)
+{
+    const struct {
+        const wchar_t* fileName;
+        const wchar_t* label;
+        const wchar_t* edited;
+        const wchar_t* name;
+        size_t shown;
+    } cases[] = {
+        {L"a.mag", L"a", L"b", L"b.mag", 1},              // hidden: kept
+        {L"a.mag", L"a", L"b.MAG", L"b.MAG", 1},          // typed again: not twice
+        {L"a.mag", L"a", L"b.txt", L"b.txt.mag", 5},      // as Explorer does
+        {L"b.tar.gz", L"b.tar", L"c", L"c.gz", 1},        // only the last one was hidden
+        {L"a.mag", L"a", L".mag", L".mag", 4},            // all extension: shown whole
+        {L"a.mag", L"a.mag", L"b", L"b", 1},              // shown and removed by the user
+        {L"dir.v2", L"dir.v2", L"x", L"x", 1},            // folders show their whole name
+        {L"README", L"README", L"x", L"x", 1},            // no extension
+        {L".hidden", L".hidden", L"x", L"x", 1},          // all extension
+        {L"a.mag", L"写真", L"b", L"b", 1},               // a label of another kind
+        {L"a.mag", L"", L"b", L"b", 1},                   // no label from the shell
+        {L"a.mag", L"a", L"", L"", 0},                    // empty stays empty, to be refused
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(WideToUtf8(c.fileName) + " " + WideToUtf8(c.label) + " " + WideToUtf8(c.edited));
+        wchar_t name[ShellNameCapacity] = L"?";
+        size_t shown = 99;
+        ASSERT_TRUE(RenamedFileName(c.fileName, c.label, c.edited, name, ShellNameCapacity, &shown));
+        EXPECT_EQ(std::wstring(c.name), name);
+        EXPECT_EQ(c.shown, shown);
+    }
+
+    // The kept extension must fit too.
+    wchar_t name[8];
+    size_t shown = 0;
+    EXPECT_TRUE(RenamedFileName(L"a.mag", L"a", L"bcd", name, 8, &shown));
+    EXPECT_FALSE(RenamedFileName(L"a.mag", L"a", L"bcde", name, 8, &shown));
+}
+
+TEST_F(FileOperations, WithExtensionsHiddenARenameKeepsTheFilesExtension)
+{
+    // The shell hides every extension while "HideFileExt" is 1.
+    const wchar_t* key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
+    HKEY advanced = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &advanced, nullptr));
+    DWORD saved = 0, size = sizeof saved;
+    const bool had = RegQueryValueExW(advanced, L"HideFileExt", nullptr, nullptr,
+                                      reinterpret_cast<BYTE*>(&saved), &size) == ERROR_SUCCESS;
+    const DWORD hide = 1;
+    RegSetValueExW(advanced, L"HideFileExt", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&hide), sizeof hide);
+
+    const int index = IndexOf(L"red.tga");
+    EditLabel(L"red.tga", L"b", VK_RETURN);
+    EXPECT_TRUE(Exists(L"b.tga"));
+    EXPECT_FALSE(Exists(L"b"));
+    EXPECT_EQ(L"b", Names()[index]);
+
+    if (had)
+        RegSetValueExW(advanced, L"HideFileExt", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&saved), sizeof saved);
+    else
+        RegDeleteValueW(advanced, L"HideFileExt");
+    RegCloseKey(advanced);
 }
 
 TEST_F(FileOperations, DeleteSendsTheSelectedFilesToTheTrashInOneOperationAndCancelIsSilent)

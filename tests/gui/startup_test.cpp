@@ -8,6 +8,7 @@
 
 #include "ui/browser_state.h"
 #include "app/startup.h"
+#include "support/fixtures.h"
 #include "support/windows_harness.h"
 
 namespace {
@@ -157,6 +158,53 @@ TEST(HandOver, SendsTheTerminatedPathWithDataOneAndAlsoAnEmptyOne)
 
     DestroyWindow(receiver);
     UnregisterClassW(wc.lpszClassName, wc.hInstance);
+}
+
+// The running instance has a current folder of its own, so what a second
+// start hands over must not depend on the second start's.
+TEST(HandOver, RelativeAndSlashedPathsBecomeFullPathsOfTheStartingFolder)
+{
+    TempDir dir;
+    wchar_t saved[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, saved);
+    ASSERT_TRUE(SetCurrentDirectoryW(dir.Path(L"").c_str()));
+    wchar_t here[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, here);
+    std::wstring base = here;
+    if (base.back() != L'\\')
+        base += L'\\';
+
+    const struct {
+        const wchar_t* argument;
+        std::wstring expected;
+    } cases[] = {
+        {L"a.mag", base + L"a.mag"},
+        {L"sub/猫 1.mag", base + L"sub\\猫 1.mag"},
+        {L".\\sub\\..\\b.mag", base + L"b.mag"},
+        {L"C:/pics/c.mag", L"C:\\pics\\c.mag"},
+        {L"C:\\pics\\d.mag", L"C:\\pics\\d.mag"},
+        {L"", L""},
+    };
+    for (const auto& c : cases) {
+        wchar_t path[PendingPathCapacity] = L"?";
+        EXPECT_TRUE(AbsoluteArgumentPath(c.argument, path, PendingPathCapacity));
+        EXPECT_EQ(c.expected, path);
+    }
+
+    // A name that fits only while relative is refused.
+    const std::wstring longName(PendingPathCapacity - 2, L'x');
+    wchar_t path[PendingPathCapacity] = L"?";
+    EXPECT_FALSE(AbsoluteArgumentPath(longName.c_str(), path, PendingPathCapacity));
+    EXPECT_EQ(L'\0', path[0]);
+
+    // The first argument after the program name reaches PendingPath so.
+    ReadPathFromCommandLine(L"Zize.exe \"sub dir/e f.mag\" second");
+    EXPECT_EQ(base + L"sub dir\\e f.mag", PendingPath);
+    ReadPathFromCommandLine((L"Zize.exe " + longName).c_str());
+    EXPECT_EQ(std::wstring(), PendingPath);
+
+    SetCurrentDirectoryW(saved);
+    ClearPendingPath();
 }
 
 TEST(MessageLoop, DispatchesUntilTheQuitMessageAndReturnsItsCode)

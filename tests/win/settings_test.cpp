@@ -315,4 +315,127 @@ TEST_F(SettingsWithPath, PathThatDoesNotExistIsClearedAndTheSavedFolderIsRead)
     EXPECT_EQ(2u, ILGetSize(read.startFolder));  // the saved (desktop) list
 }
 
+// Where the settings live: beside the program while the file can be
+// written there, else in the application data. Under Wine run as root
+// neither a folder's permissions nor the read-only attribute stop a write;
+// a file that another holds open without sharing it for writing, and a
+// folder named "Zize.ini", are what cannot be written there, as the
+// program folder under Program Files cannot.
+class SettingsPlace : public ::testing::Test {
+protected:
+    static std::wstring Folder(const TempDir& d)
+    {
+        std::wstring folder = d.Path(L"");
+        if (folder.empty() || folder.back() != L'\\')
+            folder += L'\\';
+        return folder;
+    }
+    std::wstring Choose(SettingsUse use) const
+    {
+        wchar_t path[MAX_PATH + 16] = L"?";
+        if (!ChooseSettingsFile(exe.c_str(), appData.c_str(), use, path, MAX_PATH + 16))
+            return L"none";
+        return path;
+    }
+    static bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+    static int32_t Written(const std::wstring& ini, int32_t left)
+    {
+        Settings values = {};
+        values.left = left;
+        WriteSettingsFile(ini.c_str(), values);
+        Settings read = {};
+        ReadSettingsFile(ini.c_str(), &read);
+        return read.left;
+    }
+
+    TempDir exeDir, dataDir;
+    const std::wstring exe = Folder(exeDir);
+    const std::wstring appData = Folder(dataDir) + L"Zize\\";
+    const std::wstring besideProgram = exe + L"Zize.ini";
+    const std::wstring inAppData = appData + L"Zize.ini";
+};
+
+TEST_F(SettingsPlace, AWritableProgramFolderKeepsTheFileAndTheProbeLeavesNothing)
+{
+    EXPECT_EQ(besideProgram, Choose(SettingsUse::Read));
+    EXPECT_EQ(besideProgram, Choose(SettingsUse::Write));
+    EXPECT_FALSE(Exists(besideProgram));
+    EXPECT_FALSE(Exists(appData));
+
+    // Also when the application data has a file of an earlier install.
+    ASSERT_TRUE(CreateDirectoryW(appData.c_str(), nullptr));
+    EXPECT_EQ(7, Written(inAppData, 7));
+    EXPECT_EQ(besideProgram, Choose(SettingsUse::Read));
+    EXPECT_EQ(1, Written(besideProgram, 1));
+    EXPECT_EQ(besideProgram, Choose(SettingsUse::Write));
+}
+
+TEST_F(SettingsPlace, AFileThatCannotBeWrittenBesideTheProgramSendsTheSettingsToTheApplicationData)
+{
+    // Settings left beside the program that can no longer be written
+    // there: still read.
+    ASSERT_EQ(5, Written(besideProgram, 5));
+    HANDLE holder = CreateFileW(besideProgram.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    ASSERT_FALSE(WritePrivateProfileStringW(L"WINDOW", L"LEFT", L"6", besideProgram.c_str()));
+    EXPECT_EQ(besideProgram, Choose(SettingsUse::Read));
+
+    // Written to the application data, whose folder is made, and read from
+    // there next time; the file beside the program stays as it was.
+    EXPECT_EQ(inAppData, Choose(SettingsUse::Write));
+    EXPECT_EQ(9, Written(inAppData, 9));
+    EXPECT_EQ(inAppData, Choose(SettingsUse::Read));
+    CloseHandle(holder);
+    EXPECT_EQ(L"5", ReadSettingValue(besideProgram, L"LEFT"));
+
+    // A folder named like the file cannot be written either.
+    DeleteFileW(besideProgram.c_str());
+    ASSERT_TRUE(CreateDirectoryW(besideProgram.c_str(), nullptr));
+    EXPECT_EQ(inAppData, Choose(SettingsUse::Write));
+    EXPECT_EQ(inAppData, Choose(SettingsUse::Read));
+    RemoveDirectoryW(besideProgram.c_str());
+}
+
+TEST_F(SettingsPlace, WithoutAFolderBesideTheProgramOnlyTheApplicationDataIsUsed)
+{
+    wchar_t path[MAX_PATH + 16];
+    EXPECT_TRUE(ChooseSettingsFile(nullptr, appData.c_str(), SettingsUse::Read, path, MAX_PATH + 16));
+    EXPECT_EQ(inAppData, path);
+    EXPECT_FALSE(ChooseSettingsFile(nullptr, L"", SettingsUse::Write, path, MAX_PATH + 16));
+    EXPECT_FALSE(ChooseSettingsFile(exe.c_str(), appData.c_str(), SettingsUse::Write, path, 8));
+}
+
+// The program's own road: WriteSettings and ReadSettings find the user's
+// application data through the shell.
+TEST_F(SettingsPlace, WriteSettingsAndReadSettingsUseTheUsersApplicationData)
+{
+    wchar_t base[MAX_PATH];
+    ASSERT_HRESULT_SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base));
+    const std::wstring folder = std::wstring(base) + L"\\Zize";
+    const std::wstring file = folder + L"\\Zize.ini";
+    ASSERT_FALSE(Exists(file)) << "an earlier run left " << WideToUtf8(file);
+    const bool folderWasThere = Exists(folder);
+
+    ResetBrowserState();
+    std::wstring exeText = exe;
+    Browser.exeDir = &exeText[0];
+    ASSERT_TRUE(CreateDirectoryW(besideProgram.c_str(), nullptr));
+    SetBrowserColourValue(0x00123456);
+    WriteSettings();
+    EXPECT_TRUE(Exists(file));
+    EXPECT_EQ(std::to_wstring(0x00123456), ReadSettingValue(file, L"COLOR"));
+    Settings read = {};
+    ReadSettings(&read);
+    EXPECT_EQ(0x00123456u, read.colour);
+    CoTaskMemFree(read.startFolder);
+
+    Browser.exeDir = nullptr;
+    ResetBrowserState();
+    DeleteFileW(file.c_str());
+    if (!folderWasThere)
+        RemoveDirectoryW(folder.c_str());
+    RemoveDirectoryW(besideProgram.c_str());
+}
+
 }  // namespace

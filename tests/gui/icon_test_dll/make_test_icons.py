@@ -6,7 +6,7 @@ resource files and an .rc file that names them by integer ids.
     make_test_icons.py OUT_DIR      -> OUT_DIR/icon_test.rc and OUT_DIR/*.bin
 
 The patterns, with x and y counted from the top-left pixel and tag = the
-image's resource id, are what standard_icons_test.cpp expects:
+image's resource id, are those of tests/support/icon_builder.h:
   32 bits: blue x, green y, red tag, alpha 255 - x
   24 bits: blue x, green y, red tag
   16 bits: blue x, green y, red tag, each kept to its field's low bits
