@@ -105,8 +105,8 @@ TEST(ZipExtract, UnsupportedMembersAreRefusedBeforeReading)
     std::vector<uint8_t> data = {1, 2, 3};
     ZipMember encrypted = Member("e", data, 0);
     encrypted.flags = 1;
-    ZipMember v45 = Member("v", data, 0);
-    v45.versionNeeded = 45;
+    ZipMember v46 = Member("v", data, 0);
+    v46.versionNeeded = 46;
     ZipMember bit4 = Member("f", data, 0);
     bit4.flags = 0x10;
     ZipMember method12 = Member("m", data, 0);
@@ -115,7 +115,7 @@ TEST(ZipExtract, UnsupportedMembersAreRefusedBeforeReading)
     ZipMember deflate64 = Member("d", data, 0);
     deflate64.method = 9;
     deflate64.compressed = {9, 9};
-    Archive a(BuildZip({encrypted, v45, bit4, method12, deflate64}));
+    Archive a(BuildZip({encrypted, v46, bit4, method12, deflate64}));
     ASSERT_EQ(kZipDirOk, a.directory);
     std::vector<uint8_t> out;
     for (uint32_t i = 0; i < 5; ++i)
