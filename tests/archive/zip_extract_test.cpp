@@ -237,6 +237,8 @@ TEST(ZipExtract, ArchivesWrittenToPipesExtract)
         std::vector<std::string> sums;
     } cases[] = {{"zip/infozip_pipe.zip", {notes, odd}},
                  {"zip/infozip_stdin.zip", {notes}},
+                 {"zip/infozip_stdin_zip64.zip", {notes}},
+                 {"zip/infozip_file_zip64.zip", {notes}},
                  {"zip/python_streamed.zip", {notes, odd, Sha256Hex({'a', 'b', 'c'})}}};
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
