@@ -315,3 +315,45 @@ TEST(ZipExtract, SizesTheCompressedDataCannotGiveAreRefusedBeforeReading)
 
 }  // namespace
 
+
+namespace {
+
+// One bit flipped in the data of a stored, a deflated and a streamed
+// deflated member, where the data still decodes to the member's size: the
+// whole member is delivered with kZipExtractChecksumMismatch and marked;
+// a part of it is not checked, and an intact member is not marked.
+TEST(ZipExtract, AFlippedBitThatStillDecodesIsAChecksumMismatch)
+{
+    const std::vector<uint8_t> data = TextLikeBytes(3000, 4);
+    const std::vector<uint8_t> stream = DeflateFixed(data);
+    auto flipped = [](std::vector<uint8_t> bytes, size_t bit) {
+        bytes[bit / 8] ^= uint8_t(1u << (bit % 8));
+        return bytes;
+    };
+    for (int kind = 0; kind < 3; ++kind) {
+        ZipMember m = Member("m.txt", data, kind == 0 ? 0 : 8);
+        m.streamed = kind == 2;
+        const std::vector<uint8_t>& clean = kind == 0 ? data : stream;
+        // The first bit past the middle whose flip still gives 3000 other bytes.
+        bool found = false;
+        for (size_t bit = clean.size() * 4; bit < clean.size() * 8 && !found; ++bit) {
+            m.compressed = flipped(clean, bit);
+            Archive a(BuildZip({m, Member("intact.txt", data, 8)}));
+            ASSERT_EQ(kZipDirOk, a.directory);
+            std::vector<uint8_t> out;
+            int r = a.Extract(0, &out);
+            if ((r != kZipExtractOk && r != kZipExtractChecksumMismatch) || out == data)
+                continue;
+            found = true;
+            EXPECT_EQ(kZipExtractChecksumMismatch, r) << kind << " bit " << bit;
+            EXPECT_TRUE(a.reader.entries[0].checksumMismatch) << kind;
+            std::vector<uint8_t> head;
+            EXPECT_EQ(kZipExtractOk, a.Extract(0, &head, 768, 18)) << kind;
+            EXPECT_EQ(kZipExtractOk, a.Extract(1, &out)) << kind;
+            EXPECT_FALSE(a.reader.entries[1].checksumMismatch) << kind;
+        }
+        EXPECT_TRUE(found) << kind;
+    }
+}
+
+}  // namespace
