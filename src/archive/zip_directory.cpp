@@ -209,15 +209,15 @@ bool ReadZip64End(CachedFile& in, uint64_t start, uint64_t endPos, uint64_t* cou
     if (endPos - start < kZip64LocatorSize || in.ReadAt(endPos - kZip64LocatorSize, l, sizeof l) < sizeof l ||
         ReadLE32(l, sizeof l, 0) != kZip64LocatorSignature)
         return true;
-    uint64_t at = ReadLE32(l, sizeof l, 8) | (uint64_t(ReadLE32(l, sizeof l, 12)) << 32);
+    uint64_t at = ReadZipLE64(l, sizeof l, 8);
     uint8_t z[kZip64EndRead];
     if (at > endPos - start || in.ReadAt(start + at, z, sizeof z) < sizeof z ||
         ReadLE32(z, sizeof z, 0) != kZip64EndSignature)
         return true;
     if (ReadLE32(z, sizeof z, 16) != 0)
         return false;
-    *count = ReadLE32(z, sizeof z, 32) | (uint64_t(ReadLE32(z, sizeof z, 36)) << 32);
-    *offset = ReadLE32(z, sizeof z, 48) | (uint64_t(ReadLE32(z, sizeof z, 52)) << 32);
+    *count = ReadZipLE64(z, sizeof z, 32);
+    *offset = ReadZipLE64(z, sizeof z, 48);
     return true;
 }
 

@@ -13,12 +13,14 @@ constexpr uint16_t kUnicodePathId = 0x7075;
 constexpr uint8_t kUnicodePathVersion = 1;
 constexpr size_t kUnicodePathHead = 5;  // version and the raw name's CRC-32
 
-uint64_t ReadLE64(const uint8_t* p, size_t size, size_t at)
+}  // namespace
+
+uint64_t ReadZipLE64(const uint8_t* p, size_t size, size_t at)
 {
+    if (at >= size || size - at < 8)
+        return 0;
     return ReadLE32(p, size, at) | (uint64_t(ReadLE32(p, size, at + 4)) << 32);
 }
-
-}  // namespace
 
 bool FindZipExtra(const uint8_t* extra, size_t size, uint16_t id, const uint8_t** data, size_t* length)
 {
@@ -50,7 +52,7 @@ void ReadZip64Sizes(const uint8_t* extra, size_t size, uint64_t* uncompressed, u
             continue;
         if (length - at < 8)
             return;
-        *value = ReadLE64(data, length, at);
+        *value = ReadZipLE64(data, length, at);
         at += 8;
     }
 }

@@ -11,6 +11,10 @@ constexpr uint32_t kZip64Marker = 0xFFFFFFFF;
 // General-purpose flag bit 11: the name (and comment) are UTF-8.
 constexpr uint16_t kZipFlagUtf8 = 0x0800;
 
+// The little-endian 64-bit value at offset at; 0 when any byte of it lies
+// outside the size bytes at p.
+uint64_t ReadZipLE64(const uint8_t* p, size_t size, size_t at);
+
 // Finds the first block of the extra field extra[0..size) whose id is id.
 // Returns true with its data and length; a block whose length runs past
 // the field ends the search.

@@ -36,15 +36,6 @@ struct Archive {
     int directory;
 };
 
-ZipMember Member(const std::string& name, const std::vector<uint8_t>& data, uint16_t method)
-{
-    ZipMember m;
-    m.name = name;
-    m.data = data;
-    m.method = method;
-    return m;
-}
-
 // Offset of the first record with the signature PK c d at or after from.
 size_t FindRecord(const std::vector<uint8_t>& zip, uint8_t c, uint8_t d, size_t from = 0)
 {
@@ -66,13 +57,13 @@ void Put64At(std::vector<uint8_t>* v, size_t at, uint64_t x)
 TEST(ZipFields, Zip64MembersAndEndRecordRead)
 {
     const std::vector<uint8_t> text = TextLikeBytes(5000, 1), small = {1, 2, 3};
-    ZipMember streamed = Member("streamed.txt", text, 8);
+    ZipMember streamed = MakeZipMember("streamed.txt", text, 8);
     streamed.streamed = true;
-    ZipMember streamedStored = Member("s.bin", small, 0);
+    ZipMember streamedStored = MakeZipMember("s.bin", small, 0);
     streamedStored.streamed = true;
-    ZipMember large = Member("large.txt", text, 8);
+    ZipMember large = MakeZipMember("large.txt", text, 8);
     large.zip64 = true;
-    ZipMember plain = Member("plain.bin", small, 0);
+    ZipMember plain = MakeZipMember("plain.bin", small, 0);
     ZipOptions end64;
     end64.zip64End = true;
     for (const ZipOptions& options : {ZipOptions(), end64}) {
@@ -115,9 +106,9 @@ TEST(ZipFields, Zip64MembersAndEndRecordRead)
 TEST(ZipFields, Zip64SizesBeyondMemoryOrDisagreeingAreRefused)
 {
     const std::vector<uint8_t> text = TextLikeBytes(300, 2);
-    ZipMember m = Member("huge.bin", text, 8);
+    ZipMember m = MakeZipMember("huge.bin", text, 8);
     m.zip64 = true;
-    std::vector<uint8_t> zip = BuildZip({m, Member("next", {7}, 0)});
+    std::vector<uint8_t> zip = BuildZip({m, MakeZipMember("next", {7}, 0)});
     std::vector<uint8_t> huge = zip;
     size_t central = FindRecord(huge, 1, 2);
     Put64At(&huge, central + 46 + 8 + 4, 5000000000ull);  // the Zip64 block's uncompressed size
@@ -143,15 +134,15 @@ TEST(ZipFields, Utf8NamesByFlagAndByUnicodePathField)
 {
     const std::vector<uint8_t> data = {1, 2, 3, 4};
     const std::string sjis = "\x8a\x47.mag";  // 絵.mag in code page 932
-    ZipMember flagged = Member("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e/\xe7\xb5\xb5.mag", data, 0);  // 日本語/絵.mag
+    ZipMember flagged = MakeZipMember("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e/\xe7\xb5\xb5.mag", data, 0);  // 日本語/絵.mag
     flagged.flags = kZipFlagUtf8;
-    ZipMember field = Member(sjis, data, 0);
+    ZipMember field = MakeZipMember(sjis, data, 0);
     field.extra = UnicodePathExtra("\xe7\x94\xbb\xe5\x83\x8f/\xe7\xb5\xb5.mag", sjis);  // 画像/絵.mag
-    ZipMember stale = Member(sjis, data, 0);
+    ZipMember stale = MakeZipMember(sjis, data, 0);
     stale.extra = UnicodePathExtra("other.mag", "a name before a rename");
-    ZipMember overlong = Member("a\xc0\xaf" "b", data, 0);  // an overlong '/'
+    ZipMember overlong = MakeZipMember("a\xc0\xaf" "b", data, 0);  // an overlong '/'
     overlong.flags = kZipFlagUtf8;
-    ZipMember cased = Member(sjis, data, 0);
+    ZipMember cased = MakeZipMember(sjis, data, 0);
     cased.extra = field.extra;
     cased.localName = "\x8a\x47.MAG";
 

@@ -40,6 +40,15 @@ std::vector<uint8_t> Zip64Block(const std::vector<uint64_t>& values)
 
 }  // namespace
 
+ZipMember MakeZipMember(const std::string& name, const std::vector<uint8_t>& data, uint16_t method)
+{
+    ZipMember m;
+    m.name = name;
+    m.data = data;
+    m.method = method;
+    return m;
+}
+
 uint32_t ReferenceCrc32(const std::vector<uint8_t>& data)
 {
     uint32_t crc = 0xFFFFFFFF;

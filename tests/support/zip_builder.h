@@ -34,6 +34,9 @@ struct ZipMember {
     bool streamed = false;
 };
 
+// A member with its name, data and method (0 stored, 8 deflated), the rest as default.
+ZipMember MakeZipMember(const std::string& name, const std::vector<uint8_t>& data, uint16_t method = 0);
+
 struct ZipOptions {
     std::vector<uint8_t> prefix;   // bytes before the archive (offsets stay relative to the archive)
     std::string comment;           // the archive's comment
