@@ -2,7 +2,7 @@
 // each member as a preview (18 bytes from at most 768), whole (up to 8 KB:
 // longer outputs only repeat the same decoding steps, and keeping each run
 // short lets the fuzzer try many more archives) and as one byte from one,
-// then an index past the end.
+// then an index past the end; a checksum mismatch must mark its entry.
 #include <cstdlib>
 #include <cstring>
 
@@ -24,8 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             for (const auto& l : limits) {
                 uint32_t out = l[1] != 0 && l[1] < size32 ? l[1] : size32;
                 uint8_t* dst = static_cast<uint8_t*>(malloc(out ? out : 1));
-                if (dst)
-                    ExtractLzhMember(&reader, i, dst, l[0], l[1]);
+                // A checksum mismatch is only found on a whole member, and marks it.
+                if (dst && ExtractLzhMember(&reader, i, dst, l[0], l[1]) == kLzhExtractChecksumMismatch &&
+                    (out != size32 || !reader.entries[i].checksumMismatch))
+                    abort();
                 free(dst);
             }
         }

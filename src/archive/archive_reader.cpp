@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/codepage.h"
+#include "platform/utf8.h"
 
 // Closes the file and releases every name, the entries and the LZH tables.
 void CloseArchive(ArchiveReader* reader)
@@ -52,5 +53,22 @@ wchar_t* ConvertArchiveName(const uint8_t* bytes, uint32_t size, uint32_t* lengt
     wide[units - 1] = 0;
     if (length)
         *length = static_cast<uint32_t>(wcslen(wide));
+    return wide;
+}
+
+// Returns a new wide string of the UTF-8 bytes up to the first 0 byte, or null when out of memory.
+wchar_t* ConvertUtf8ArchiveName(const uint8_t* bytes, uint32_t size, uint32_t* length)
+{
+    const char* text = reinterpret_cast<const char*>(bytes);
+    const void* zero = size ? memchr(text, 0, size) : nullptr;
+    const size_t n = zero ? static_cast<size_t>(static_cast<const char*>(zero) - text) : size;
+    const size_t units = Utf8ToWideUnits(text, n, nullptr, 0);
+    wchar_t* wide = new (std::nothrow) wchar_t[units + 1];
+    if (!wide)
+        return nullptr;
+    Utf8ToWideUnits(text, n, wide, units);
+    wide[units] = 0;
+    if (length)
+        *length = static_cast<uint32_t>(units);
     return wide;
 }

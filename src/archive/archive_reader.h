@@ -7,6 +7,13 @@
 
 #include "platform/file.h"
 
+// Where a member's name came from.
+enum : uint8_t {
+    kNameCodePage = 0,      // the ANSI code page (code page 932 natively)
+    kNameUtf8 = 1,          // UTF-8: a ZIP name with general-purpose flag bit 11
+    kNameUnicodeField = 2,  // UTF-8 from a ZIP Info-ZIP Unicode Path extra field (0x7075)
+};
+
 // One member, in the order the archive stores it. The ZIP reader fills
 // versionNeeded, flags, method (the compression method) and nameLength; the
 // LZH reader fills method (the method letter) and dataPosition.
@@ -20,6 +27,15 @@ struct ArchiveEntry {
     uint32_t uncompressedSize = 0;
     uint64_t headerPosition = 0;   // absolute position of the member's (local) header
     wchar_t* name = nullptr;       // owned (new[]), NUL-terminated; an empty name is one 0 unit
+    uint32_t checksum = 0;         // the stored CRC-32 (ZIP) or CRC-16 (LZH) of the member's bytes
+    uint32_t rawNameCrc = 0;       // ZIP, kNameUnicodeField: CRC-32 of the name's bytes as stored
+    uint8_t nameSource = kNameCodePage;
+    // ZIP: a Zip64 size does not fit in 32 bits; both sizes then hold
+    // 0xFFFFFFFF and extraction refuses the member.
+    bool tooLarge = false;
+    // Set (never cleared) by the first whole extraction whose bytes do not
+    // match checksum; the member's bytes were delivered all the same.
+    bool checksumMismatch = false;
 };
 
 // The LZH decoder's tables, defined with that decoder. The LZH directory
@@ -45,3 +61,7 @@ void CloseArchive(ArchiveReader* reader);
 // empty input gives a string of one 0 unit. Stores the length without the
 // terminator in *length when given. Returns null when out of memory.
 wchar_t* ConvertArchiveName(const uint8_t* bytes, uint32_t size, uint32_t* length);
+
+// As ConvertArchiveName for UTF-8 bytes: conversion stops at a 0 byte, and
+// bytes that are not well-formed UTF-8 become U+FFFD.
+wchar_t* ConvertUtf8ArchiveName(const uint8_t* bytes, uint32_t size, uint32_t* length);

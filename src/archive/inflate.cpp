@@ -4,6 +4,8 @@
 #include <memory>
 #include <new>
 
+#include "archive/checksum.h"
+
 namespace {
 
 // Table entry kinds. A base carries its extra-bit count in the low four
@@ -250,6 +252,7 @@ struct Decoder {
     bool Flush()
     {
         memcpy(s->output + s->outputCount, s->window, s->windowPos);
+        s->crc = Crc32Update(s->crc, s->window, s->windowPos);
         s->outputCount += s->windowPos;
         s->windowPos = 0;
         uint32_t room = s->outputLimit - s->outputCount;
@@ -585,6 +588,7 @@ int Inflate(InflateState* state, const uint8_t* input, uint8_t* output, uint32_t
     state->output = output;
     state->outputLimit = outputLimit;
     state->outputCount = 0;
+    state->crc = 0;
     state->windowPos = 0;
     state->bitBuffer = 0;
     state->bitCount = 0;

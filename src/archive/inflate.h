@@ -30,6 +30,7 @@ struct InflateState {
     uint8_t* window;
     uint32_t outputCount;              // bytes moved from the window to output
     uint32_t outputLimit;              // decoding stops after this many output bytes
+    uint32_t crc;                      // CRC-32 of the outputCount bytes delivered
 };
 
 constexpr size_t kInflateWindowSize = 65536;
@@ -50,6 +51,8 @@ enum : int {
 // has room for outputLimit bytes; decoding stops with success as soon as
 // outputLimit bytes have been produced (a limit of 0 produces nothing).
 // Input past its end reads as zero bits. Returns 0 with state->outputCount
-// the bytes delivered, or an error code above (output then holds garbage).
+// the bytes delivered and state->crc their CRC-32 (taken while each window
+// is moved out, when its bytes are still in the cache), or an error code
+// above (output then holds garbage).
 int Inflate(InflateState* state, const uint8_t* input, uint8_t* output, uint32_t inputCount,
             uint32_t outputLimit);

@@ -100,9 +100,14 @@ bool JoinName(ArchiveEntry* e, const NameBytes& dir, const uint8_t* file, uint32
 int ReadLevel01(FileHandle file, uint64_t pos, const LzhHeader& h, ArchiveEntry* e)
 {
     uint32_t n = h.bytes[21];
-    uint8_t base[256];
-    if (ReadAt(file, pos + kBaseSize, base, n) < n)
+    uint8_t base[256 + 2];
+    size_t got = ReadAt(file, pos + kBaseSize, base, n + 2);
+    if (got < n)
         return kLzhDirShortHeader;
+
+    // The member's CRC-16 follows the name; a header cut before it belongs
+    // to a member whose data is missing too.
+    e->checksum = ReadLE16(base, got, n);
     e->dataPosition = pos + h.headerSize;
     if (h.level == 0)
         return JoinName(e, NameBytes(), base, n) ? kLzhDirOk : kLzhDirNoMemory;
@@ -159,6 +164,7 @@ int ReadLevel2(FileHandle file, uint64_t pos, const LzhHeader& h, ArchiveEntry* 
     if (ReadAt(file, pos + kBaseSize, header.get() + kBaseSize, size - kBaseSize) < size - kBaseSize)
         return kLzhDirShortHeader;
     e->dataPosition = pos + size;
+    e->checksum = ReadLE16(header.get(), size, 21);
 
     // Every read of the walk stays inside the header's bytes.
     NameBytes fileName, dirName;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "archive/checksum.h"
 #include "archive/lzh_decode.h"
 
 namespace {
@@ -25,6 +26,17 @@ bool ReadExactly(FileHandle file, uint64_t pos, uint8_t* dst, size_t count)
     return true;
 }
 
+// The result for out bytes delivered in dst: the whole member must match
+// its CRC-16; a part has nothing to compare with.
+int CheckWhole(ArchiveEntry& e, const uint8_t* dst, uint32_t out)
+{
+    if (out < e.uncompressedSize || Crc16Update(0, dst, out) == e.checksum)
+        return kLzhExtractOk;
+    if (!e.checksumMismatch)
+        e.checksumMismatch = true;
+    return kLzhExtractChecksumMismatch;
+}
+
 }  // namespace
 
 bool LzhMemberSizePossible(const ArchiveEntry& entry)
@@ -46,7 +58,7 @@ int ExtractLzhMember(ArchiveReader* reader, uint32_t index, uint8_t* dst, uint32
 {
     if (!reader || !reader->entries || index >= reader->count)
         return kLzhExtractBadIndex;
-    const ArchiveEntry& e = reader->entries[index];
+    ArchiveEntry& e = reader->entries[index];
     if (!LzhMemberSizePossible(e))
         return kLzhExtractImpossibleSize;
 
@@ -57,9 +69,11 @@ int ExtractLzhMember(ArchiveReader* reader, uint32_t index, uint8_t* dst, uint32
         return kLzhExtractBadIndex;
 
     // A stored member is copied.
-    if (e.method == '0')
-        return out == 0 || ReadExactly(reader->file, e.dataPosition, dst, out) ? kLzhExtractOk
-                                                                                : kLzhExtractShortData;
+    if (e.method == '0') {
+        if (out > 0 && !ReadExactly(reader->file, e.dataPosition, dst, out))
+            return kLzhExtractShortData;
+        return CheckWhole(e, dst, out);
+    }
 
     // Refuse what the file cannot hold before allocating for it.
     int64_t fileSize = FileSize(reader->file);
@@ -84,5 +98,5 @@ int ExtractLzhMember(ArchiveReader* reader, uint32_t index, uint8_t* dst, uint32
     // Decode; nothing produced (a bad table, or an empty member) is a failure.
     uint32_t produced = DecodeLh(reader->lzhTables, data, static_cast<size_t>(in) + kSpareBytes, dst, out, e.method);
     free(data);
-    return produced == 0 ? kLzhExtractDecodeFailed : kLzhExtractOk;
+    return produced == 0 ? kLzhExtractDecodeFailed : CheckWhole(e, dst, out);
 }

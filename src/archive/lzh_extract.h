@@ -13,6 +13,7 @@ enum : int {
     kLzhExtractNoMemory = 6,
     kLzhExtractBadIndex = 7,
     kLzhExtractImpossibleSize = 8,  // the member's size cannot come from its compressed size
+    kLzhExtractChecksumMismatch = 9,  // the whole member was delivered, but its CRC-16 differs
 };
 
 // The most that an honest -lh4- to -lh7- stream can produce per compressed
@@ -38,6 +39,9 @@ bool LzhMemberSizePossible(const ArchiveEntry& entry);
 // whole member otherwise; dst must have room for that many. At most
 // compressedLimit compressed bytes are read when that is not 0. Returns
 // kLzhExtractOk or one of the codes above; a member whose size is not
-// possible is refused before anything is read.
+// possible is refused before anything is read. When the whole member is
+// delivered its CRC-16 is checked: a mismatch gives
+// kLzhExtractChecksumMismatch with all the bytes in dst, and marks the
+// entry's checksumMismatch.
 int ExtractLzhMember(ArchiveReader* reader, uint32_t index, uint8_t* dst, uint32_t compressedLimit,
                      uint32_t outputLimit);

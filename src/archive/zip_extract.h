@@ -15,6 +15,8 @@ enum : int {
     kZipExtractInflateFailed = 9,  // the Deflate data is bad, or memory ran out
     kZipExtractBadIndex = 11,
     kZipExtractImpossibleSize = 12,  // the member's size cannot come from its compressed size
+    kZipExtractChecksumMismatch = 13,  // the whole member was delivered, but its CRC-32 differs
+    kZipExtractTooLarge = 14,      // a Zip64 size past 32 bits: no memory block holds the member
 };
 
 // Deflate turns one compressed byte into at most 1,032 bytes: its best case
@@ -32,6 +34,9 @@ bool ZipMemberSizePossible(const ArchiveEntry& entry);
 // whole member otherwise; dst must have room for that many. At most
 // compressedLimit compressed bytes are read when that is not 0. Returns
 // kZipExtractOk or one of the codes above; a member whose size is not
-// possible is refused before anything is read.
+// possible, or too large, is refused before anything is read. When the
+// whole member is delivered its CRC-32 is checked: a mismatch gives
+// kZipExtractChecksumMismatch with all the bytes in dst, and marks the
+// entry's checksumMismatch. Versions 10, 20 and 45 (Zip64) are read.
 int ExtractZipMember(ArchiveReader* reader, uint32_t index, uint8_t* dst, uint32_t compressedLimit,
                      uint32_t outputLimit);

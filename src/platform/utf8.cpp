@@ -36,45 +36,69 @@ std::string WideToUtf8(const std::wstring& text)
     return out;
 }
 
-std::wstring Utf8ToWide(const std::string& text)
+namespace {
+
+// Decodes the character at src[i]; returns its code point (U+FFFD when it
+// is not well formed) and sets *length to the bytes it takes (1 then).
+uint32_t DecodeOne(const uint8_t* src, size_t size, size_t i, size_t* length)
 {
-    std::wstring out;
-    size_t i = 0;
-    while (i < text.size()) {
-        uint8_t b = static_cast<uint8_t>(text[i]);
-        uint32_t c;
-        size_t extra;
-        if (b < 0x80) {
-            c = b;
-            extra = 0;
-        } else if ((b & 0xE0) == 0xC0) {
-            c = b & 0x1F;
-            extra = 1;
-        } else if ((b & 0xF0) == 0xE0) {
-            c = b & 0x0F;
-            extra = 2;
-        } else if ((b & 0xF8) == 0xF0) {
-            c = b & 0x07;
-            extra = 3;
-        } else {
-            c = 0xFFFD;
-            extra = 0;
-        }
-        ++i;
-        for (size_t k = 0; k < extra; ++k, ++i) {
-            if (i >= text.size() || (static_cast<uint8_t>(text[i]) & 0xC0) != 0x80) {
-                c = 0xFFFD;
-                break;
-            }
-            c = (c << 6) | (static_cast<uint8_t>(text[i]) & 0x3F);
-        }
+    *length = 1;
+    const uint8_t b = src[i];
+    if (b < 0x80)
+        return b;
+    size_t extra;
+    uint32_t c, least;
+    if (b >= 0xC2 && b < 0xE0) {
+        extra = 1, c = b & 0x1F, least = 0x80;
+    } else if (b >= 0xE0 && b < 0xF0) {
+        extra = 2, c = b & 0x0F, least = 0x800;
+    } else if (b >= 0xF0 && b < 0xF5) {
+        extra = 3, c = b & 0x07, least = 0x10000;
+    } else {
+        return 0xFFFD;
+    }
+    if (size - i <= extra)
+        return 0xFFFD;
+    for (size_t k = 1; k <= extra; ++k) {
+        if ((src[i + k] & 0xC0) != 0x80)
+            return 0xFFFD;
+        c = (c << 6) | (src[i + k] & 0x3F);
+    }
+    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000))
+        return 0xFFFD;
+    *length = extra + 1;
+    return c;
+}
+
+}  // namespace
+
+size_t Utf8ToWideUnits(const char* src, size_t size, wchar_t* dst, size_t capacity)
+{
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(src);
+    size_t units = 0;
+    auto put = [&](uint32_t unit) {
+        if (units < capacity)
+            dst[units] = static_cast<wchar_t>(unit);
+        ++units;
+    };
+    for (size_t i = 0; i < size;) {
+        size_t length;
+        uint32_t c = DecodeOne(bytes, size, i, &length);
+        i += length;
         if (sizeof(wchar_t) == 2 && c >= 0x10000) {
             c -= 0x10000;
-            out += static_cast<wchar_t>(0xD800 + (c >> 10));
-            out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+            put(0xD800 + (c >> 10));
+            put(0xDC00 + (c & 0x3FF));
         } else {
-            out += static_cast<wchar_t>(c);
+            put(c);
         }
     }
+    return units;
+}
+
+std::wstring Utf8ToWide(const std::string& text)
+{
+    std::wstring out(Utf8ToWideUnits(text.data(), text.size(), nullptr, 0), L'\0');
+    Utf8ToWideUnits(text.data(), text.size(), &out[0], out.size());
     return out;
 }

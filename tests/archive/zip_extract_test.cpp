@@ -42,20 +42,11 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
-ZipMember Member(const std::string& name, const std::vector<uint8_t>& data, uint16_t method)
-{
-    ZipMember m;
-    m.name = name;
-    m.data = data;
-    m.method = method;
-    return m;
-}
-
 TEST(ZipExtract, StoredAndDeflatedMembersWithLimits)
 {
     std::vector<uint8_t> text = TextLikeBytes(100, 1);
     std::vector<uint8_t> big = RandomBytes(20000, 2);  // compresses to well over 768 bytes
-    Archive a(BuildZip({Member("s.txt", text, 0), Member("d.bin", big, 8), Member("e", {}, 0)}));
+    Archive a(BuildZip({MakeZipMember("s.txt", text, 0), MakeZipMember("d.bin", big, 8), MakeZipMember("e", {}, 0)}));
     ASSERT_EQ(kZipDirOk, a.directory);
     std::vector<uint8_t> out;
 
@@ -77,11 +68,11 @@ TEST(ZipExtract, StoredAndDeflatedMembersWithLimits)
 
 TEST(ZipExtract, DataDescriptorMembersUseTheDirectorysSizes)
 {
-    ZipMember zeroLocal = Member("a.bin", RandomBytes(1001, 3), 8);
+    ZipMember zeroLocal = MakeZipMember("a.bin", RandomBytes(1001, 3), 8);
     zeroLocal.descriptor = true;
     // Flag bit 3 with the local uncompressed size filled in and the
     // compressed size 0, as Info-ZIP writes to a pipe.
-    ZipMember partial = Member("b.txt", TextLikeBytes(3000, 4), 8);
+    ZipMember partial = MakeZipMember("b.txt", TextLikeBytes(3000, 4), 8);
     partial.descriptor = true;
     partial.localUncompressed = 3000;
     Archive a(BuildZip({zeroLocal, partial}));
@@ -93,7 +84,7 @@ TEST(ZipExtract, DataDescriptorMembersUseTheDirectorysSizes)
     EXPECT_TRUE(partial.data == out);
 
     // Without flag bit 3, sizes that differ and are not both 0 disagree.
-    ZipMember plain = Member("c.txt", TextLikeBytes(500, 5), 8);
+    ZipMember plain = MakeZipMember("c.txt", TextLikeBytes(500, 5), 8);
     plain.localUncompressed = 500;
     plain.localCompressed = 0;
     Archive b(BuildZip({plain}));
@@ -103,19 +94,19 @@ TEST(ZipExtract, DataDescriptorMembersUseTheDirectorysSizes)
 TEST(ZipExtract, UnsupportedMembersAreRefusedBeforeReading)
 {
     std::vector<uint8_t> data = {1, 2, 3};
-    ZipMember encrypted = Member("e", data, 0);
+    ZipMember encrypted = MakeZipMember("e", data, 0);
     encrypted.flags = 1;
-    ZipMember v45 = Member("v", data, 0);
-    v45.versionNeeded = 45;
-    ZipMember bit4 = Member("f", data, 0);
+    ZipMember v46 = MakeZipMember("v", data, 0);
+    v46.versionNeeded = 46;
+    ZipMember bit4 = MakeZipMember("f", data, 0);
     bit4.flags = 0x10;
-    ZipMember method12 = Member("m", data, 0);
+    ZipMember method12 = MakeZipMember("m", data, 0);
     method12.method = 12;
     method12.compressed = {9, 9};
-    ZipMember deflate64 = Member("d", data, 0);
+    ZipMember deflate64 = MakeZipMember("d", data, 0);
     deflate64.method = 9;
     deflate64.compressed = {9, 9};
-    Archive a(BuildZip({encrypted, v45, bit4, method12, deflate64}));
+    Archive a(BuildZip({encrypted, v46, bit4, method12, deflate64}));
     ASSERT_EQ(kZipDirOk, a.directory);
     std::vector<uint8_t> out;
     for (uint32_t i = 0; i < 5; ++i)
@@ -125,15 +116,15 @@ TEST(ZipExtract, UnsupportedMembersAreRefusedBeforeReading)
 TEST(ZipExtract, LocalHeaderMustAgreeWithTheDirectory)
 {
     std::vector<uint8_t> data = {1, 2, 3, 4};
-    ZipMember caseOnly = Member("Pic.mag", data, 0);
+    ZipMember caseOnly = MakeZipMember("Pic.mag", data, 0);
     caseOnly.localName = "pic.mag";
-    ZipMember version = Member("v", data, 0);
+    ZipMember version = MakeZipMember("v", data, 0);
     version.localVersion = 10;
-    ZipMember flags = Member("f", data, 0);
+    ZipMember flags = MakeZipMember("f", data, 0);
     flags.localFlags = 2;
-    ZipMember method = Member("m", data, 0);
+    ZipMember method = MakeZipMember("m", data, 0);
     method.localMethod = 8;
-    ZipMember longerName = Member("n", data, 0);
+    ZipMember longerName = MakeZipMember("n", data, 0);
     longerName.localName = "n2";
     Archive a(BuildZip({caseOnly, version, flags, method, longerName}));
     ASSERT_EQ(kZipDirOk, a.directory);
@@ -145,7 +136,7 @@ TEST(ZipExtract, LocalHeaderMustAgreeWithTheDirectory)
 TEST(ZipExtract, DamagedMembersGiveTheirCodes)
 {
     std::vector<uint8_t> text = TextLikeBytes(4000, 6);
-    std::vector<uint8_t> zip = BuildZip({Member("a.txt", text, 0), Member("b.txt", text, 8)});
+    std::vector<uint8_t> zip = BuildZip({MakeZipMember("a.txt", text, 0), MakeZipMember("b.txt", text, 8)});
     std::vector<uint8_t> out;
 
     // A local header whose signature is wrong.
@@ -165,14 +156,14 @@ TEST(ZipExtract, DamagedMembersGiveTheirCodes)
     EXPECT_EQ(kZipExtractInflateFailed, c.Extract(1, &out));
 
     // A deflated member whose stream ends before its stated size.
-    ZipMember shortStream = Member("s", text, 8);
+    ZipMember shortStream = MakeZipMember("s", text, 8);
     shortStream.compressed = DeflateFixed(std::vector<uint8_t>(text.begin(), text.begin() + 3000));
     Archive d(BuildZip({shortStream}));
     EXPECT_EQ(kZipExtractInflateFailed, d.Extract(0, &out));
 
     // A stored member whose data is shorter than its size cannot give
     // even its beginning: its size is impossible.
-    ZipMember shortStored = Member("t", text, 0);
+    ZipMember shortStored = MakeZipMember("t", text, 0);
     shortStored.compressed = std::vector<uint8_t>(text.begin(), text.begin() + 10);
     Archive e(BuildZip({shortStored}));
     EXPECT_EQ(kZipExtractImpossibleSize, e.Extract(0, &out));
@@ -184,7 +175,7 @@ TEST(ZipExtract, DeflatedMemberOfEqualSizesIsStillInflated)
     // Stored blocks make a stream 5 bytes longer than its data; cut the data
     // so that the sizes come out equal.
     std::vector<uint8_t> data = RandomBytes(600, 7);
-    ZipMember m = Member("eq.bin", data, 8);
+    ZipMember m = MakeZipMember("eq.bin", data, 8);
     m.compressed = DeflateStored(std::vector<uint8_t>(data.begin(), data.begin() + 595));
     ASSERT_EQ(m.compressed.size(), 600u);
     Archive a(BuildZip({m}));
@@ -199,8 +190,8 @@ TEST(ZipExtract, DeflatedMemberOfEqualSizesIsStillInflated)
 
 TEST(ZipExtract, EveryTruncationOfTheFileEndsCleanly)
 {
-    std::vector<uint8_t> zip = BuildZip({Member("a.txt", TextLikeBytes(700, 8), 0),
-                                         Member("b.bin", TextLikeBytes(5000, 9), 8)});
+    std::vector<uint8_t> zip = BuildZip({MakeZipMember("a.txt", TextLikeBytes(700, 8), 0),
+                                         MakeZipMember("b.bin", TextLikeBytes(5000, 9), 8)});
     Archive full(zip);
     ASSERT_EQ(kZipDirOk, full.directory);
     std::vector<uint8_t> expect0, expect1;
@@ -237,6 +228,8 @@ TEST(ZipExtract, ArchivesWrittenToPipesExtract)
         std::vector<std::string> sums;
     } cases[] = {{"zip/infozip_pipe.zip", {notes, odd}},
                  {"zip/infozip_stdin.zip", {notes}},
+                 {"zip/infozip_stdin_zip64.zip", {notes}},
+                 {"zip/infozip_file_zip64.zip", {notes}},
                  {"zip/python_streamed.zip", {notes, odd, Sha256Hex({'a', 'b', 'c'})}}};
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
@@ -303,7 +296,7 @@ TEST(ZipExtract, SizesTheCompressedDataCannotGiveAreRefusedBeforeReading)
     EXPECT_FALSE(ZipMemberSizePossible(e));
 
     std::vector<uint8_t> data(5000, 'z');
-    Archive a(BuildZip({Member("z.bin", data, 8), Member("s.bin", data, 0)}));
+    Archive a(BuildZip({MakeZipMember("z.bin", data, 8), MakeZipMember("s.bin", data, 0)}));
     ASSERT_EQ(kZipDirOk, a.directory);
     a.reader.entries[0].uncompressedSize = 0xFFFFFFFFu;
     EXPECT_EQ(kZipExtractImpossibleSize, ExtractZipMember(&a.reader, 0, nullptr, 0, 0));
@@ -313,3 +306,45 @@ TEST(ZipExtract, SizesTheCompressedDataCannotGiveAreRefusedBeforeReading)
 
 }  // namespace
 
+
+namespace {
+
+// One bit flipped in the data of a stored, a deflated and a streamed
+// deflated member, where the data still decodes to the member's size: the
+// whole member is delivered with kZipExtractChecksumMismatch and marked;
+// a part of it is not checked, and an intact member is not marked.
+TEST(ZipExtract, AFlippedBitThatStillDecodesIsAChecksumMismatch)
+{
+    const std::vector<uint8_t> data = TextLikeBytes(3000, 4);
+    const std::vector<uint8_t> stream = DeflateFixed(data);
+    auto flipped = [](std::vector<uint8_t> bytes, size_t bit) {
+        bytes[bit / 8] ^= uint8_t(1u << (bit % 8));
+        return bytes;
+    };
+    for (int kind = 0; kind < 3; ++kind) {
+        ZipMember m = MakeZipMember("m.txt", data, kind == 0 ? 0 : 8);
+        m.streamed = kind == 2;
+        const std::vector<uint8_t>& clean = kind == 0 ? data : stream;
+        // The first bit past the middle whose flip still gives 3000 other bytes.
+        bool found = false;
+        for (size_t bit = clean.size() * 4; bit < clean.size() * 8 && !found; ++bit) {
+            m.compressed = flipped(clean, bit);
+            Archive a(BuildZip({m, MakeZipMember("intact.txt", data, 8)}));
+            ASSERT_EQ(kZipDirOk, a.directory);
+            std::vector<uint8_t> out;
+            int r = a.Extract(0, &out);
+            if ((r != kZipExtractOk && r != kZipExtractChecksumMismatch) || out == data)
+                continue;
+            found = true;
+            EXPECT_EQ(kZipExtractChecksumMismatch, r) << kind << " bit " << bit;
+            EXPECT_TRUE(a.reader.entries[0].checksumMismatch) << kind;
+            std::vector<uint8_t> head;
+            EXPECT_EQ(kZipExtractOk, a.Extract(0, &head, 768, 18)) << kind;
+            EXPECT_EQ(kZipExtractOk, a.Extract(1, &out)) << kind;
+            EXPECT_FALSE(a.reader.entries[1].checksumMismatch) << kind;
+        }
+        EXPECT_TRUE(found) << kind;
+    }
+}
+
+}  // namespace

@@ -8,6 +8,9 @@
 // BAD/giga.zip              a member that claims 3,000,000,000 bytes
 // BAD/deep.zip              archives four deep, a picture at depth three
 // BAD/broken.zip            a deflated member whose data is not Deflate
+// GOOD/zipped/modern.zip    UTF-8 names (flag bit 11, Unicode Path field) and
+//                           a streamed Zip64 member
+// BAD/crc.zip               a picture whose stored CRC-32 is 0xDEADBEEF
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -99,18 +102,33 @@ int main(int argc, char** argv)
     Bytes giga = BuildZip({Member("giga.mag", Bytes(100, 0x41))});
     ClaimSize(&giga, 3000000000u);
 
+    // Names as modern archivers write them, and a member as `zip` streams it.
+    ZipMember utf8 = Member("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e/\xe7\xb5\xb5.mag", mag);  // 日本語/絵.mag
+    utf8.flags = 0x0800;
+    ZipMember field = Member("\x8a\x47.mag", mag, 8);  // 絵.mag in code page 932
+    field.extra = UnicodePathExtra("\xe7\x94\xbb\xe5\x83\x8f/\xe7\xb5\xb5.mag", field.name);  // 画像/絵.mag
+    ZipMember streamed = Member("z64.mag", mag, 8);
+    streamed.streamed = true;
+    // A harmless stored name whose Unicode Path field leads outside.
+    ZipMember sneaky = Member("safe7.mag", mag);
+    sneaky.extra = UnicodePathExtra("../evil7.mag", sneaky.name);
+    ZipMember crc = Member("bad.mag", mag);
+    crc.crc = 0xDEADBEEF;
+
     ZipMember broken = Member("broken.mag", mag, 8);
     broken.compressed = Bytes(64, 0xFF);  // block type 3: not Deflate
 
     bool ok = WriteBytes(good + "/zipped/pics.zip", picsZip) &&
               WriteBytes(good + "/zipped/nest.zip", BuildZip({Member("inner/pics.zip", picsZip, 8),
                                                               Member("sjis.lzh", lzh)})) &&
+              WriteBytes(good + "/zipped/modern.zip", BuildZip({utf8, field, streamed})) &&
+              WriteBytes(bad + "/crc.zip", BuildZip({crc})) &&
               WriteBytes(good + "/alpha.tga", BuildTga(tga)) && WriteBytes(good + "/alpha.tga.bgra", bgra) &&
               WriteBytes(bad + "/slip.zip",
                          BuildZip({Member("ok.mag", mag), Member("../evil1.mag", mag), Member("/evil2.mag", mag),
                                    Member("C:/evil3.mag", mag), Member("a/../../evil4.mag", mag),
                                    Member("..\\evil5.mag", mag), Member("CON.mag", mag),
-                                   Member(std::string(300, 'x') + ".mag", mag)})) &&
+                                   Member(std::string(300, 'x') + ".mag", mag), sneaky})) &&
               WriteBytes(bad + "/giga.zip", giga) && WriteBytes(bad + "/deep.zip", BuildZip({Member("l2.zip", l2)})) &&
               WriteBytes(bad + "/broken.zip", BuildZip({broken}));
     if (!ok) {

@@ -58,6 +58,9 @@ archives/l10_sjis_lh5_lv2.lzh/日本語/絵.pi.png
 archives/l10_sjis_lh5_lv2.lzh/画像ソフト表.mag.png
 archives/z01_stored.zip/s02_plasma_320x200_pi256.pi.png
 zipped/nest.zip/sjis.lzh/日本語/絵.pi.png
+zipped/modern.zip/日本語/絵.mag.png
+zipped/modern.zip/画像/絵.mag.png
+zipped/modern.zip/z64.mag.png
 alpha.tga.png"
 
 # Run 1 (one thread) and run 2 (four threads) give the same files.
@@ -111,7 +114,8 @@ want=("slip.zip/../evil1.mag: unsafe name" "slip.zip//evil2.mag: unsafe name" "s
       "slip.zip/a/../../evil4.mag: unsafe name" 'slip.zip/..\evil5.mag: unsafe name' "slip.zip/CON.mag: unsafe name"
       "slip.zip/xxxxxxxxxx" "giga.zip/giga.mag: damaged: the member claims 3000000000 bytes"
       "deep.zip/l2.zip/l3.zip/l4.zip: refused depth" "broken.zip/broken.mag: damaged: the member cannot be extracted"
-      "cut.mag: damaged" "short.pi: not a picture" "flipped.mag: not a picture" "cut.zip: " "flip.lzh: ")
+      "cut.mag: damaged" "short.pi: not a picture" "flipped.mag: not a picture" "cut.zip: " "flip.lzh: "
+      "slip.zip/../evil7.mag: unsafe name" "crc.zip/bad.mag: checksum mismatch")
 if [ "$native" = 1 ]; then
   ln -s .. "$b/sub/loop"
   ln -s nowhere "$b/gone.mag"
@@ -135,12 +139,28 @@ for w in "${want[@]}"; do
   [ "$(grep -cF "$b$sep$w" "$logs/errbad")" = 1 ] || bad "damaged tree: no line '$w'"
 done
 [ "$(counts "$logs/outbad")" = "3 0 ${#want[@]}" ] || bad "damaged tree summary: $(cat "$logs/outbad")"
-for n in slip.zip/ok.mag.png deep.zip/l2.zip/l3.zip/at3.mag.png sub/fine.mag.png; do
+# A picture whose checksum does not match is written all the same.
+for n in slip.zip/ok.mag.png deep.zip/l2.zip/l3.zip/at3.mag.png sub/fine.mag.png crc.zip/bad.mag.png; do
   [ -f "$work/outbad/$n" ] || bad "damaged tree: $n not converted"
 done
 outside=$(find "$work" -type f -newer "$logs/marker" ! -path "$work/outbad*" ! -path "$b/sub/loop*" 2>/dev/null)
 [ -z "$outside" ] || bad "written outside OUTDIR: $outside"
 [ ! -e /evil2.mag ] || bad "/evil2.mag written"
+
+# extract refuses a member whose checksum does not match unless asked to
+# keep it; list shows the stored checksums.
+"$@" extract "$b/crc.zip" 0 "$work/crc.mag" 2>"$logs/crc" && bad "extract of a damaged member succeeded"
+grep -q "checksum mismatch" "$logs/crc" || bad "extract: $(cat "$logs/crc")"
+[ -e "$work/crc.mag" ] && bad "extract wrote a damaged member"
+"$@" extract --keep-damaged "$b/crc.zip" 0 "$work/crc.mag" 2>"$logs/crc" || bad "extract --keep-damaged: status $?"
+cmp -s "$work/crc.mag" "$mag" || bad "extract --keep-damaged: the bytes differ"
+"$@" list "$b/crc.zip" | grep -qP '^0\tstored\(0\)\t\d+\t\d+\tdeadbeef\tbad\.mag\r?$' || bad "list: $("$@" list "$b/crc.zip")"
+"$@" list "$fixtures/archives/l06_lh7_lv2.lzh" | grep -qP '\t066e\ts02_plasma_320x200_pi256\.pi\r?$' || bad "list: no CRC-16"
+
+# Outputs past 260 characters (extended-length paths on Windows).
+long="$work/long/$(printf 'a%.0s' $(seq 1 120))/$(printf 'b%.0s' $(seq 1 120))"
+"$@" convert --quiet "$mag" "$long" >"$logs/long" 2>&1 || bad "long output path: status $?: $(cat "$logs/long")"
+[ -f "$long/s05_edges_8x3_mag16x.mag.png" ] || bad "long output path: no PNG"
 
 # A run killed midway leaves complete PNGs only; the next run finishes it.
 big="$work/big"

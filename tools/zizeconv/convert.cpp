@@ -45,6 +45,8 @@ constexpr uint64_t kMaxInputBytes = uint64_t(512) << 20;
 constexpr uint64_t kMaxPixelBytes = uint64_t(1) << 30;
 // Archive members are handed to the threads in groups of this many.
 constexpr size_t kMembersPerTask = 8;
+// The failure of a member whose bytes do not match their stored checksum.
+const char kChecksumMismatch[] = "checksum mismatch";
 
 const char kHelp[] =
     "usage: zizeconv convert [OPTIONS] SOURCE... OUTDIR\n"
@@ -53,8 +55,9 @@ const char kHelp[] =
     "  a file        OUTDIR/NAME.png (NAME with its extension: a.mag -> a.mag.png)\n"
     "  a folder      OUTDIR/<path inside the folder>/NAME.png\n"
     "  an archive    OUTDIR/<archive name>/<member path>.png, member names read as\n"
-    "                code page 932; archives inside archives are converted into a\n"
-    "                folder of their own, three archives deep at most\n"
+    "                code page 932 (UTF-8 when the archive says so); archives\n"
+    "                inside archives are converted into a folder of their own,\n"
+    "                three archives deep at most\n"
     "Pictures: MAG, MAKI01, PIC, Pi, P2, PSD and TGA in every build; on Windows also\n"
     "BMP, PNG, JPEG, GIF and TIFF (the native build counts those as skipped). Files\n"
     "that are not pictures are passed over unless their name ends in a picture or\n"
@@ -74,8 +77,10 @@ const char kHelp[] =
     "on stderr shows files done / found and the rate. Each file that cannot be\n"
     "converted gives one line \"path: reason\" on stderr (not a picture, damaged,\n"
     "too large, refused depth, unsafe name, output name taken, cannot read, write\n"
-    "failed); then \"converted N, skipped K, failed M\". Exit status: 0 when nothing\n"
-    "failed, 1 when something did, 2 for a usage error.";
+    "failed, checksum mismatch); then \"converted N, skipped K, failed M\". A member\n"
+    "whose bytes do not match its stored checksum is still written when its picture\n"
+    "decodes, but reported as \"path: checksum mismatch\" and counted as failed.\n"
+    "Exit status: 0 when nothing failed, 1 when something did, 2 for a usage error.";
 
 struct Options {
     bool alpha = false;
@@ -159,6 +164,17 @@ bool Claim(Run& run, const std::wstring& rel, bool folder)
         run.claimedFolders.insert(key.substr(0, slash));
     (folder ? run.claimedFolders : run.claimedFiles).insert(key);
     return true;
+}
+
+// A path as failure lines show it: without the extended-length prefix that
+// OutputFolderPath may have added.
+std::string Shown(const std::wstring& path)
+{
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        return U8(L"\\\\" + path.substr(8));
+    if (path.compare(0, 4, L"\\\\?\\") == 0)
+        return U8(path.substr(4));
+    return U8(path);
 }
 
 // The full output path of rel.
@@ -333,6 +349,10 @@ private:
             Record(run_, Outcome::Skipped);
             return;
         }
+        if (entry.tooLarge) {
+            Fail(run_, display, "too large: 4 GB or more");
+            return;
+        }
         if (lzh ? !LzhMemberSizePossible(entry) : !ZipMemberSizePossible(entry)) {
             Fail(run_, display, "damaged: the member claims " + std::to_string(entry.uncompressedSize) +
                                     " bytes, more than its " + std::to_string(entry.compressedSize) +
@@ -352,6 +372,7 @@ private:
         // The member into a movable block, as the loaders take it.
         ScopedMemoryBlock block(MemoryBlockAlloc(entry.uncompressedSize));
         FileKind kind = KindNone;
+        bool damaged = false;
         {
             MemoryBlockLockHolder lock(block.get());
             if (!lock.bytes()) {
@@ -359,24 +380,29 @@ private:
                                         " bytes");
                 return;
             }
+            // A member whose checksum does not match is still converted:
+            // when rescuing, a damaged picture is better than none.
             int r = lzh ? ExtractLzhMember(reader, index, lock.bytes(), 0, 0)
                         : ExtractZipMember(reader, index, lock.bytes(), 0, 0);
-            if (r != 0) {
+            damaged = (lzh ? r == kLzhExtractChecksumMismatch : r == kZipExtractChecksumMismatch);
+            if (r != 0 && !damaged) {
                 Fail(run_, display, "damaged: the member cannot be extracted (code " + std::to_string(r) + ")");
                 return;
             }
             kind = ClassifyHeader(entry.name, lock.bytes());
             if (kind == KindZip || kind == KindLzh) {
                 ConvertNestedArchive(lock.bytes(), entry.uncompressedSize, kind, rel, display, depth + 1);
+                if (damaged)
+                    Fail(run_, display, kChecksumMismatch);
                 return;
             }
         }
         if (kind == KindNone) {
             if (HasPictureExtension(entry.name))
-                Fail(run_, display, "not a picture");
+                Fail(run_, display, damaged ? kChecksumMismatch : "not a picture");
             return;
         }
-        ConvertPicture(block.release(), entry.name, kind, rel, display);
+        ConvertPicture(block.release(), entry.name, kind, rel, display, damaged);
     }
 
     // An archive held in memory, found inside another: its members go under
@@ -405,7 +431,7 @@ private:
                 const ArchiveEntry& entry = reader.entries[i];
                 if (IsFolderEntry(entry, lzh))
                     continue;
-                std::wstring name = MemberNameFrom932(entry.name), path;
+                std::wstring name = MemberName(entry), path;
                 std::string memberDisplay = display + "/" + U8(name), why;
                 if (!SafeMemberPath(name, &path, &why)) {
                     Fail(run_, memberDisplay, "unsafe name: " + why);
@@ -422,8 +448,9 @@ private:
     }
 
     // Decodes the file image in block (consumed) and writes it to rel's output.
+    // A damaged member's picture is written but counted as failed.
     void ConvertPicture(MemoryBlock block, const std::wstring& name, FileKind kind, const std::wstring& rel,
-                        const std::string& display)
+                        const std::string& display, bool damaged = false)
     {
         ScopedMemoryBlock owned(block);
         if (!BuildReadsKind(kind)) {
@@ -447,31 +474,36 @@ private:
         DecodedImage image{};
         const int withAlpha = run_.options.alpha ? 1 : 0;
         if (LoadPictureBlock(name, owned.release(), &image, withAlpha) != 0) {
-            Fail(run_, display, "damaged or unsupported: the " + KindText(kind) + " decoder refuses it");
+            Fail(run_, display, damaged ? std::string(kChecksumMismatch) + ": the " + KindText(kind) + " decoder refuses it"
+                                        : "damaged or unsupported: the " + KindText(kind) + " decoder refuses it");
             return;
         }
         const bool alpha = withAlpha && !DropOpaqueAlpha(&image);
-        WriteOutput(image, alpha, rel, display);
+        WriteOutput(image, alpha, rel, display, damaged);
         ReleaseDecodedImage(&image);
     }
 
     // Writes the picture to a temporary name beside its output and renames it.
-    void WriteOutput(const DecodedImage& image, bool alpha, const std::wstring& rel, const std::string& display)
+    void WriteOutput(const DecodedImage& image, bool alpha, const std::wstring& rel, const std::string& display,
+                     bool damaged)
     {
         std::wstring out = OutputPath(run_, rel + run_.ext);
         std::wstring temp = out + L".part";
         std::wstring folder = out.substr(0, out.find_last_of(kPathSeparator));
         if (!MakeFolders(folder)) {
-            Fail(run_, display, "write failed: cannot create the folder " + U8(folder));
+            Fail(run_, display, "write failed: cannot create the folder " + Shown(folder));
             return;
         }
         bool written = run_.options.bmp ? WriteBmpFile(&image, temp.c_str()) == 0 : WritePngFile(image, alpha, temp);
         if (!written || !RenameReplacing(temp, out)) {
             RemoveFileQuietly(temp);
-            Fail(run_, display, "write failed: " + U8(out));
+            Fail(run_, display, "write failed: " + Shown(out));
             return;
         }
-        Record(run_, Outcome::Converted);
+        if (damaged)
+            Fail(run_, display, kChecksumMismatch);
+        else
+            Record(run_, Outcome::Converted);
     }
 
     Run& run_;
@@ -602,7 +634,7 @@ private:
             const ArchiveEntry& entry = reader.entries[i];
             if (IsFolderEntry(entry, lzh))
                 continue;
-            std::wstring name = MemberNameFrom932(entry.name), memberPath;
+            std::wstring name = MemberName(entry), memberPath;
             std::string memberDisplay = display + "/" + U8(name), why;
             if (!SafeMemberPath(name, &memberPath, &why)) {
                 Fail(run_, memberDisplay, "unsafe name: " + why);
@@ -729,11 +761,12 @@ int CmdConvert(const Args& args)
 
     Run run;
     run.options = options;
-    run.outdir = TrimSeparators(paths.back());
+    const std::wstring outdir = TrimSeparators(paths.back());
+    run.outdir = OutputFolderPath(outdir);
     run.ext = options.bmp ? L".bmp" : L".png";
     std::string why;
     if (!MakeFolders(run.outdir) || !StatPath(run.outdir, &run.outdirInfo, &why)) {
-        PrintError("convert: " + U8(run.outdir) + ": cannot create the output folder");
+        PrintError("convert: " + U8(outdir) + ": cannot create the output folder");
         return 1;
     }
     if (!StartConvertServices()) {

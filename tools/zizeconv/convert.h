@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_reader.h"
 #include "image/classify.h"
 #include "image/decoded_image.h"
 #include "platform/memory_block.h"
@@ -81,6 +82,16 @@ bool WritePngFile(const DecodedImage& image, bool alpha, const std::wstring& pat
 // Natively the reader already reads 932; on Windows it read the system's
 // ANSI code page, so the bytes are recovered and read again as 932.
 std::wstring MemberNameFrom932(const wchar_t* readerName);
+
+// The member's name for output paths and failure lines: a UTF-8 name (ZIP
+// flag bit 11 or Unicode Path field) as the reader gave it, any other
+// through MemberNameFrom932.
+std::wstring MemberName(const ArchiveEntry& entry);
+
+// The output folder as this build's file functions take it: on Windows the
+// full path in its extended-length form (\\?\C:\... or \\?\UNC\...), so
+// that outputs longer than 260 characters can be written; natively as given.
+std::wstring OutputFolderPath(const std::wstring& path);
 
 // Checks an archive member's name and turns it into a relative path of
 // components joined by '/'. Returns false with why when the name could lead

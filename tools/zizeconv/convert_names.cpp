@@ -128,3 +128,9 @@ bool HasPictureExtension(const std::wstring& name)
     }
     return false;
 }
+
+std::wstring MemberName(const ArchiveEntry& entry)
+{
+    const wchar_t* name = entry.name ? entry.name : L"";
+    return entry.nameSource == kNameCodePage ? MemberNameFrom932(name) : std::wstring(name);
+}

@@ -154,3 +154,8 @@ std::wstring MemberNameFrom932(const wchar_t* readerName)
 {
     return readerName;
 }
+
+std::wstring OutputFolderPath(const std::wstring& path)
+{
+    return path;
+}

@@ -8,6 +8,7 @@
 #include "image/imaging_services_win.h"
 #include "image/load_image_win.h"
 #include "image/shared_lock_win.h"
+#include "platform/file_write.h"
 
 using namespace Gdiplus::DllExports;
 
@@ -156,9 +157,49 @@ bool WritePngFile(const DecodedImage& image, bool alpha, const std::wstring& pat
                                   alpha ? PixelFormat32bppARGB : PixelFormat24bppRGB, image.pixels,
                                   &bitmap) != Gdiplus::Ok)
         return false;
-    bool saved = GdipSaveImageToFile(bitmap, path.c_str(), &kPngEncoder, nullptr) == Gdiplus::Ok;
+
+    // Encoded into memory, then written with the file functions, which take
+    // extended-length paths.
+    IStream* stream = nullptr;
+    bool encoded = CreateStreamOnHGlobal(nullptr, TRUE, &stream) == S_OK &&
+                   GdipSaveImageToStream(bitmap, stream, &kPngEncoder, nullptr) == Gdiplus::Ok;
     GdipDisposeImage(bitmap);
-    return saved;
+    bool written = false;
+    STATSTG stat = {};
+    HGLOBAL memory = nullptr;
+    if (encoded && stream->Stat(&stat, STATFLAG_NONAME) == S_OK && GetHGlobalFromStream(stream, &memory) == S_OK) {
+        const void* bytes = GlobalLock(memory);
+        FileHandle file = bytes ? FileCreateForWrite(path.c_str()) : kInvalidFile;
+        if (file != kInvalidFile) {
+            written = FileWriteAll(file, bytes, size_t(stat.cbSize.QuadPart));
+            FileClose(file);
+        }
+        if (bytes)
+            GlobalUnlock(memory);
+    }
+    if (stream)
+        stream->Release();
+    return written;
+}
+
+std::wstring OutputFolderPath(const std::wstring& path)
+{
+    // Already extended, or a device path: as it is.
+    if (path.compare(0, 4, L"\\\\?\\") == 0 || path.compare(0, 4, L"\\\\.\\") == 0)
+        return path;
+    DWORD units = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (units == 0)
+        return path;
+    std::wstring full(units, L'\0');
+    units = GetFullPathNameW(path.c_str(), units, &full[0], nullptr);
+    if (units == 0 || units >= full.size())
+        return path;
+    full.resize(units);
+    if (full.compare(0, 2, L"\\\\") == 0)
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    if (full.size() >= 2 && full[1] == L':')
+        return L"\\\\?\\" + full;
+    return path;
 }
 
 std::wstring MemberNameFrom932(const wchar_t* readerName)

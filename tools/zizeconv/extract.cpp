@@ -55,8 +55,11 @@ int CmdExtract(const Args& args)
     // ARCHIVE INDEX OUT, and --head N anywhere.
     Args plain;
     uint32_t head = 0;
+    bool keepDamaged = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == L"--head") {
+        if (args[i] == L"--keep-damaged") {
+            keepDamaged = true;
+        } else if (args[i] == L"--head") {
             if (i + 1 >= args.size() || !ParseNumber(args[i + 1], &head) || head == 0) {
                 PrintError("extract: --head needs a number above 0");
                 return 2;
@@ -91,6 +94,11 @@ int CmdExtract(const Args& args)
     // A size that the compressed data cannot give is damage: refused
     // before anything is allocated or decoded.
     const ArchiveEntry& entry = reader.entries[index];
+    if (entry.tooLarge) {
+        PrintError(WideToUtf8(plain[0]) + ": member " + std::to_string(index) + " is too large: 4 GB or more");
+        CloseArchive(&reader);
+        return 1;
+    }
     if (lzh ? !LzhMemberSizePossible(entry) : !ZipMemberSizePossible(entry)) {
         PrintError(WideToUtf8(plain[0]) + ": member " + std::to_string(index) + " claims " +
                    std::to_string(entry.uncompressedSize) + " bytes, more than its " +
@@ -111,14 +119,23 @@ int CmdExtract(const Args& args)
     r = lzh ? ExtractLzhMember(&reader, index, bytes.get(), head ? kHeadCompressedLimit : 0, head)
             : ExtractZipMember(&reader, index, bytes.get(), head ? kHeadCompressedLimit : 0, head);
     CloseArchive(&reader);
-    if (r != 0) {
-        PrintError(WideToUtf8(plain[0]) + ": member " + std::to_string(index) + " cannot be extracted (code " +
-                   std::to_string(r) + ")");
+
+    // Bytes that do not match the stored checksum are written only when asked for.
+    const bool damaged = (lzh ? r == kLzhExtractChecksumMismatch : r == kZipExtractChecksumMismatch);
+    const std::string member = WideToUtf8(plain[0]) + ": member " + std::to_string(index);
+    if (damaged && !keepDamaged) {
+        PrintError(member + ": checksum mismatch (--keep-damaged writes its bytes all the same)");
+        return 1;
+    }
+    if (r != 0 && !damaged) {
+        PrintError(member + " cannot be extracted (code " + std::to_string(r) + ")");
         return 1;
     }
     if (!WriteFile(plain[2], bytes.get(), out)) {
         PrintError(WideToUtf8(plain[2]) + ": cannot write the file");
         return 1;
     }
+    if (damaged)
+        PrintError(member + ": checksum mismatch, its bytes kept as --keep-damaged asks");
     return 0;
 }

@@ -47,13 +47,18 @@ int CmdList(const Args& args)
         return 1;
     }
 
-    // index, method, compressed size, size, name
+    // index, method, compressed size, size, stored checksum, name
     for (uint32_t i = 0; i < reader.count; ++i) {
         const ArchiveEntry& e = reader.entries[i];
-        char line[96];
-        snprintf(line, sizeof line, "%u\t%s(%u)\t%u\t%u\t", i, MethodName(e.method, lzh), e.method, e.compressedSize,
-                 e.uncompressedSize);
-        PrintLine(line + WideToUtf8(e.name));
+        char line[128];
+        if (e.tooLarge)
+            snprintf(line, sizeof line, "%u\t%s(%u)\t4G+\t4G+\t", i, MethodName(e.method, lzh), e.method);
+        else
+            snprintf(line, sizeof line, "%u\t%s(%u)\t%u\t%u\t", i, MethodName(e.method, lzh), e.method,
+                     e.compressedSize, e.uncompressedSize);
+        char checksum[16];
+        snprintf(checksum, sizeof checksum, lzh ? "%04x\t" : "%08x\t", e.checksum);
+        PrintLine(line + std::string(checksum) + WideToUtf8(e.name));
     }
     CloseArchive(&reader);
     return 0;

@@ -11,11 +11,15 @@ const Command kCommands[] = {
      "decode a picture of Zize's own formats to OUT (.bgr, .bmp, or .png natively); --alpha: the 32-bit form as .bgra (or .png natively)",
      CmdDecode},
     {"thumb", "thumb FILE OUT", "write the 80 x 80 thumbnail of an own-format picture as OUT.bgr or OUT.bmp", CmdThumb},
-    {"list", "list ARCHIVE", "print a ZIP archive's members: index, method, compressed size, size, name", CmdList},
+    {"list", "list ARCHIVE",
+     "print a ZIP or LZH archive's members: index, method, compressed size, size, stored checksum (CRC-32 or CRC-16, hex), name",
+     CmdList},
     {"convert", "convert [OPTIONS] SOURCE... OUTDIR",
      "convert every picture in files, folders and ZIP/LZH archives to PNG under OUTDIR (convert --help for more)",
      CmdConvert},
-    {"extract", "extract ARCHIVE INDEX OUT [--head N]", "write member INDEX to OUT (--head: its first N bytes, reading at most 768 compressed bytes)", CmdExtract},
+    {"extract", "extract ARCHIVE INDEX OUT [--head N] [--keep-damaged]",
+     "write member INDEX to OUT (--head: its first N bytes, reading at most 768 compressed bytes, unchecked); a whole member whose checksum does not match fails with \"checksum mismatch\" unless --keep-damaged keeps its bytes",
+     CmdExtract},
 };
 
 void PrintHelp()
