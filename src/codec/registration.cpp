@@ -293,5 +293,6 @@ HRESULT UnregisterCodec(HKEY classes)
             return true;
         });
     }
+    DeleteIfEmpty(classes, L"CLSID");
     return S_OK;
 }

@@ -21,6 +21,6 @@ HRESULT RegisterCodec(HKEY classes, const wchar_t* dllPath);
 
 // Removes every key that RegisterCodec writes, a thumbnail handler entry
 // only when it names the codec's class, and then the keys above them that
-// are left empty, up to (not including) "CLSID" and the classes key.
+// are left empty, up to (not including) the classes key.
 // Nothing else is touched. Returns S_OK also when nothing was registered.
 HRESULT UnregisterCodec(HKEY classes);
