@@ -41,3 +41,22 @@ void ReferenceThumbnail(const uint8_t* src, uint32_t width, uint32_t height, ptr
         }
     }
 }
+
+void ReferenceScale(const uint8_t* src, uint32_t width, uint32_t height, ptrdiff_t stride, uint8_t* out,
+                    uint32_t dw, uint32_t dh)
+{
+    for (uint64_t y = 0; y < dh; ++y) {
+        for (uint64_t x = 0; x < dw; ++x) {
+            for (int k = 0; k < 3; ++k) {
+                unsigned sum = 0;
+                for (uint64_t sy = 2 * y; sy < 2 * y + 2; ++sy) {
+                    for (uint64_t sx = 2 * x; sx < 2 * x + 2; ++sx) {
+                        uint64_t px = SamplePixel(sx, width, dw), py = SamplePixel(sy, height, dh);
+                        sum += src[ptrdiff_t(py) * stride + ptrdiff_t(px) * 3 + k];
+                    }
+                }
+                out[(y * dw + x) * 3 + k] = static_cast<uint8_t>(sum / 4);
+            }
+        }
+    }
+}
