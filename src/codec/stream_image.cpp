@@ -2,6 +2,8 @@
 
 #include <wincodec.h>
 
+#include <cstring>
+
 #include "codec/codec_formats.h"
 #include "image/load_image.h"
 
@@ -87,6 +89,13 @@ HRESULT ReadStreamImage(IStream* stream, MemoryBlock* block)
             hr = ReadExactly(stream, lock.bytes(), size);
         if (FAILED(hr))
             return hr;
+
+        // The heap may round the block up, and the decoders are given the
+        // block's whole size: the slack reads as zeros, as past the end of
+        // a file, rather than as whatever the heap left there.
+        size_t held = MemoryBlockSize(owned.get());
+        if (held > size)
+            memset(lock.bytes() + size, 0, held - size);
     }
     *block = owned.release();
     return S_OK;

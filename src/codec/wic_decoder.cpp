@@ -60,9 +60,12 @@ public:
     {
         if (!stream || !capability)
             return E_INVALIDARG;
+        // A stream too short to classify is simply not this format.
         FileKind kind = KindNone;
         HRESULT hr = ClassifyStream(stream, &kind);
-        if (FAILED(hr))
+        if (hr == WINCODEC_ERR_STREAMREAD)
+            kind = KindNone;
+        else if (FAILED(hr))
             return hr;
         *capability = kind == format_->kind ? WICBitmapDecoderCapabilityCanDecodeSomeImages : 0;
         return S_OK;
