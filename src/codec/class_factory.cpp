@@ -3,7 +3,7 @@
 #include <new>
 
 #include "codec/codec_formats.h"
-#include "codec/module_state.h"
+#include "codec/com_object.h"
 #include "codec/thumbnail_provider.h"
 #include "codec/wic_decoder.h"
 
@@ -11,30 +11,15 @@ namespace {
 
 // Makes the objects of one class: a decoder when format is set, the
 // thumbnail handler otherwise.
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public ComObject<ClassFactory, IClassFactory> {
 public:
     explicit ClassFactory(const CodecFormat* format) : format_(format) {}
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    void* Find(REFIID iid)
     {
-        if (!object)
-            return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-            *object = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG left = InterlockedDecrement(&refs_);
-        if (left == 0)
-            delete this;
-        return left;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory))
+            return static_cast<IClassFactory*>(this);
+        return nullptr;
     }
 
     // IClassFactory
@@ -54,8 +39,6 @@ public:
     }
 
 private:
-    ModuleObjectCount count_;
-    LONG refs_ = 1;
     const CodecFormat* format_;
 };
 
@@ -72,7 +55,5 @@ HRESULT GetCodecClassObject(REFCLSID clsid, REFIID iid, void** object)
     ClassFactory* factory = new (std::nothrow) ClassFactory(format);
     if (!factory)
         return E_OUTOFMEMORY;
-    HRESULT hr = factory->QueryInterface(iid, object);
-    factory->Release();
-    return hr;
+    return factory->Hand(iid, object);
 }

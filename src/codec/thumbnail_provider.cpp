@@ -1,47 +1,28 @@
 #include "codec/thumbnail_provider.h"
 
+#include <mutex>
 #include <new>
 #include <propsys.h>
 #include <thumbcache.h>
 
-#include "codec/module_state.h"
+#include "codec/com_object.h"
 #include "codec/stream_image.h"
 #include "image/thumbnail.h"
 
 namespace {
 
-class ThumbnailProvider final : public IInitializeWithStream, public IThumbnailProvider {
+class ThumbnailProvider final
+    : public ComObject<ThumbnailProvider, IInitializeWithStream, IThumbnailProvider> {
 public:
-    ThumbnailProvider() { InitializeCriticalSection(&section_); }
-    ~ThumbnailProvider()
-    {
-        ReleaseDecodedImage(&picture_);
-        DeleteCriticalSection(&section_);
-    }
+    ~ThumbnailProvider() { ReleaseDecodedImage(&picture_); }
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    void* Find(REFIID iid)
     {
-        if (!object)
-            return E_POINTER;
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IInitializeWithStream))
-            *object = static_cast<IInitializeWithStream*>(this);
-        else if (IsEqualIID(iid, __uuidof(IThumbnailProvider)))
-            *object = static_cast<IThumbnailProvider*>(this);
-        else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG left = InterlockedDecrement(&refs_);
-        if (left == 0)
-            delete this;
-        return left;
+            return static_cast<IInitializeWithStream*>(this);
+        if (IsEqualIID(iid, __uuidof(IThumbnailProvider)))
+            return static_cast<IThumbnailProvider*>(this);
+        return nullptr;
     }
 
     // IInitializeWithStream: the picture is decoded here, once.
@@ -49,14 +30,11 @@ public:
     {
         if (!stream)
             return E_INVALIDARG;
-        EnterCriticalSection(&section_);
-        HRESULT hr = HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED);
-        if (!picture_.pixels) {
-            FileKind kind = KindNone;
-            hr = DecodeStreamImage(stream, nullptr, &picture_, &kind);
-        }
-        LeaveCriticalSection(&section_);
-        return hr;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (picture_.pixels)
+            return HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED);
+        FileKind kind = KindNone;
+        return DecodeStreamImage(stream, nullptr, &picture_, &kind);
     }
 
     // IThumbnailProvider
@@ -65,20 +43,16 @@ public:
         if (!bitmap || !alpha)
             return E_INVALIDARG;
         *bitmap = nullptr;
-        EnterCriticalSection(&section_);
-        HRESULT hr = E_UNEXPECTED;
-        if (picture_.pixels)
-            hr = MakeThumbnailBitmap(picture_.pixels, picture_.width, picture_.height,
-                                     static_cast<ptrdiff_t>(Stride24(picture_.width)), side, bitmap);
-        LeaveCriticalSection(&section_);
         *alpha = WTSAT_RGB;
-        return hr;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!picture_.pixels)
+            return E_UNEXPECTED;
+        return MakeThumbnailBitmap(picture_.pixels, picture_.width, picture_.height,
+                                   static_cast<ptrdiff_t>(Stride24(picture_.width)), side, bitmap);
     }
 
 private:
-    ModuleObjectCount count_;
-    LONG refs_ = 1;
-    CRITICAL_SECTION section_;
+    std::mutex mutex_;
     DecodedImage picture_{};
 };
 
@@ -128,7 +102,5 @@ HRESULT CreateThumbnailProvider(REFIID iid, void** object)
     ThumbnailProvider* provider = new (std::nothrow) ThumbnailProvider();
     if (!provider)
         return E_OUTOFMEMORY;
-    HRESULT hr = provider->QueryInterface(iid, object);
-    provider->Release();
-    return hr;
+    return provider->Hand(iid, object);
 }

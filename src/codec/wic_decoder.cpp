@@ -1,56 +1,26 @@
 #include "codec/wic_decoder.h"
 
+#include <mutex>
 #include <new>
 
-#include "codec/module_state.h"
+#include "codec/com_object.h"
 #include "codec/stream_image.h"
 #include "codec/wic_frame.h"
 
 namespace {
 
-// Holds a critical section for the life of the object.
-class SectionLock {
-public:
-    explicit SectionLock(CRITICAL_SECTION* section) : section_(section) { EnterCriticalSection(section_); }
-    ~SectionLock() { LeaveCriticalSection(section_); }
-    SectionLock(const SectionLock&) = delete;
-    SectionLock& operator=(const SectionLock&) = delete;
-
-private:
-    CRITICAL_SECTION* section_;
-};
-
 // Hosts may call one decoder from several threads: Initialize and the state
 // it sets are guarded; the picture itself never changes once set.
-class WicDecoder final : public IWICBitmapDecoder {
+class WicDecoder final : public ComObject<WicDecoder, IWICBitmapDecoder> {
 public:
-    explicit WicDecoder(const CodecFormat* format) : format_(format) { InitializeCriticalSection(&section_); }
-    ~WicDecoder()
-    {
-        ReleaseDecodedImage(&picture_);
-        DeleteCriticalSection(&section_);
-    }
+    explicit WicDecoder(const CodecFormat* format) : format_(format) {}
+    ~WicDecoder() { ReleaseDecodedImage(&picture_); }
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    void* Find(REFIID iid)
     {
-        if (!object)
-            return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IWICBitmapDecoder)) {
-            *object = static_cast<IWICBitmapDecoder*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG left = InterlockedDecrement(&refs_);
-        if (left == 0)
-            delete this;
-        return left;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IWICBitmapDecoder))
+            return static_cast<IWICBitmapDecoder*>(this);
+        return nullptr;
     }
 
     // IWICBitmapDecoder
@@ -74,7 +44,7 @@ public:
     {
         if (!stream)
             return E_INVALIDARG;
-        SectionLock lock(&section_);
+        std::lock_guard<std::mutex> lock(mutex_);
         if (ready_)
             return WINCODEC_ERR_WRONGSTATE;
         FileKind kind = KindNone;
@@ -112,9 +82,7 @@ public:
     HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette*) override { return WINCODEC_ERR_PALETTEUNAVAILABLE; }
     HRESULT STDMETHODCALLTYPE GetMetadataQueryReader(IWICMetadataQueryReader** reader) override
     {
-        if (reader)
-            *reader = nullptr;
-        return WINCODEC_ERR_UNSUPPORTEDOPERATION;
+        return NoMetadataReader(reader);
     }
     HRESULT STDMETHODCALLTYPE GetPreview(IWICBitmapSource** preview) override
     {
@@ -124,22 +92,17 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetColorContexts(UINT, IWICColorContext**, UINT* actual) override
     {
-        if (!actual)
-            return E_INVALIDARG;
-        *actual = 0;
-        return S_OK;
+        return NoColorContexts(actual);
     }
     HRESULT STDMETHODCALLTYPE GetThumbnail(IWICBitmapSource** thumbnail) override
     {
-        if (thumbnail)
-            *thumbnail = nullptr;
-        return WINCODEC_ERR_CODECNOTHUMBNAIL;
+        return NoEmbeddedThumbnail(thumbnail);
     }
     HRESULT STDMETHODCALLTYPE GetFrameCount(UINT* count) override
     {
         if (!count)
             return E_INVALIDARG;
-        SectionLock lock(&section_);
+        std::lock_guard<std::mutex> lock(mutex_);
         if (!ready_)
             return WINCODEC_ERR_NOTINITIALIZED;
         *count = 1;
@@ -150,7 +113,7 @@ public:
         if (!frame)
             return E_INVALIDARG;
         *frame = nullptr;
-        SectionLock lock(&section_);
+        std::lock_guard<std::mutex> lock(mutex_);
         if (!ready_)
             return WINCODEC_ERR_NOTINITIALIZED;
         if (index != 0)
@@ -159,10 +122,8 @@ public:
     }
 
 private:
-    ModuleObjectCount count_;
-    LONG refs_ = 1;
     const CodecFormat* format_;
-    CRITICAL_SECTION section_;
+    std::mutex mutex_;
     bool ready_ = false;
     DecodedImage picture_{};
 };
@@ -174,7 +135,5 @@ HRESULT CreateWicDecoder(const CodecFormat* format, REFIID iid, void** object)
     WicDecoder* decoder = new (std::nothrow) WicDecoder(format);
     if (!decoder)
         return E_OUTOFMEMORY;
-    HRESULT hr = decoder->QueryInterface(iid, object);
-    decoder->Release();
-    return hr;
+    return decoder->Hand(iid, object);
 }

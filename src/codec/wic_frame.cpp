@@ -3,11 +3,11 @@
 #include <cstring>
 #include <new>
 
-#include "codec/module_state.h"
+#include "codec/com_object.h"
 
 namespace {
 
-class WicFrame final : public IWICBitmapFrameDecode {
+class WicFrame final : public ComObject<WicFrame, IWICBitmapFrameDecode> {
 public:
     WicFrame(IUnknown* owner, const DecodedImage* picture) : owner_(owner), picture_(picture)
     {
@@ -15,27 +15,12 @@ public:
     }
     ~WicFrame() { owner_->Release(); }
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    void* Find(REFIID iid)
     {
-        if (!object)
-            return E_POINTER;
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IWICBitmapSource) ||
-            IsEqualIID(iid, IID_IWICBitmapFrameDecode)) {
-            *object = static_cast<IWICBitmapFrameDecode*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG left = InterlockedDecrement(&refs_);
-        if (left == 0)
-            delete this;
-        return left;
+            IsEqualIID(iid, IID_IWICBitmapFrameDecode))
+            return static_cast<IWICBitmapFrameDecode*>(this);
+        return nullptr;
     }
 
     // IWICBitmapSource
@@ -72,27 +57,18 @@ public:
     // IWICBitmapFrameDecode
     HRESULT STDMETHODCALLTYPE GetMetadataQueryReader(IWICMetadataQueryReader** reader) override
     {
-        if (reader)
-            *reader = nullptr;
-        return WINCODEC_ERR_UNSUPPORTEDOPERATION;
+        return NoMetadataReader(reader);
     }
     HRESULT STDMETHODCALLTYPE GetColorContexts(UINT, IWICColorContext**, UINT* actual) override
     {
-        if (!actual)
-            return E_INVALIDARG;
-        *actual = 0;
-        return S_OK;
+        return NoColorContexts(actual);
     }
     HRESULT STDMETHODCALLTYPE GetThumbnail(IWICBitmapSource** thumbnail) override
     {
-        if (thumbnail)
-            *thumbnail = nullptr;
-        return WINCODEC_ERR_CODECNOTHUMBNAIL;
+        return NoEmbeddedThumbnail(thumbnail);
     }
 
 private:
-    ModuleObjectCount count_;
-    LONG refs_ = 1;
     IUnknown* owner_;
     const DecodedImage* picture_;
 };
@@ -126,6 +102,28 @@ HRESULT CopyPicturePixels(const DecodedImage& picture, const WICRect* rect, UINT
         memcpy(buffer + uint64_t(stride) * y, from, rowBytes);
     }
     return S_OK;
+}
+
+HRESULT NoMetadataReader(IWICMetadataQueryReader** reader)
+{
+    if (reader)
+        *reader = nullptr;
+    return WINCODEC_ERR_UNSUPPORTEDOPERATION;
+}
+
+HRESULT NoColorContexts(UINT* actual)
+{
+    if (!actual)
+        return E_INVALIDARG;
+    *actual = 0;
+    return S_OK;
+}
+
+HRESULT NoEmbeddedThumbnail(IWICBitmapSource** thumbnail)
+{
+    if (thumbnail)
+        *thumbnail = nullptr;
+    return WINCODEC_ERR_CODECNOTHUMBNAIL;
 }
 
 HRESULT CreateWicFrame(IUnknown* owner, const DecodedImage* picture, IWICBitmapFrameDecode** frame)

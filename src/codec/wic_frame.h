@@ -17,3 +17,9 @@ HRESULT CreateWicFrame(IUnknown* owner, const DecodedImage* picture, IWICBitmapF
 // WINCODEC_ERR_INSUFFICIENTBUFFER when bufferSize cannot hold it.
 HRESULT CopyPicturePixels(const DecodedImage& picture, const WICRect* rect, UINT stride, UINT bufferSize,
                           BYTE* buffer);
+
+// What the decoder and its frame both lack: metadata, colour contexts and
+// an embedded thumbnail. Each clears the out-pointer it is given.
+HRESULT NoMetadataReader(IWICMetadataQueryReader** reader);
+HRESULT NoColorContexts(UINT* actual);
+HRESULT NoEmbeddedThumbnail(IWICBitmapSource** thumbnail);
