@@ -1,9 +1,5 @@
 #include "codec/codec_test_support.h"
 
-#include <shlwapi.h>
-
-#include <cstring>
-
 #include "image/load_image.h"
 #include "support/fixtures.h"
 #include "support/image_files.h"
@@ -30,16 +26,7 @@ DWORD RunRegsvr32(const std::wstring& dll, bool unregister)
     return code;
 }
 
-CodecRegistration::CodecRegistration() : ok_(RunRegsvr32(CodecDllPath(), false) == 0) {}
-
-CodecRegistration::~CodecRegistration()
-{
-    RunRegsvr32(CodecDllPath(), true);
-}
-
-namespace {
-
-std::vector<std::string> OwnFixtures(bool refused)
+std::vector<std::string> OwnFormatFixtures(bool refused)
 {
     std::vector<std::string> found;
     for (const ManifestRow& row : ReadManifest()) {
@@ -52,18 +39,6 @@ std::vector<std::string> OwnFixtures(bool refused)
     return found;
 }
 
-}  // namespace
-
-std::vector<std::string> DecodableFixtures()
-{
-    return OwnFixtures(false);
-}
-
-std::vector<std::string> RefusedFixtures()
-{
-    return OwnFixtures(true);
-}
-
 Packed DecodeWithCore(const std::vector<uint8_t>& bytes)
 {
     Packed out;
@@ -71,12 +46,11 @@ Packed DecodeWithCore(const std::vector<uint8_t>& bytes)
     MemoryBlock block = BlockFromBytes(bytes);
     if (!block || LoadOwnImageBlock(block, &image, 0) != 0)
         return out;
-    out.ok = true;
-    out.width = image.width;
-    out.height = image.height;
-    uint64_t stride = Stride24(image.width);
-    for (uint32_t y = 0; y < image.height; ++y)
-        out.pixels.insert(out.pixels.end(), image.pixels + stride * y, image.pixels + stride * y + 3 * image.width);
+    out = Packed{true, image.width, image.height, {}};
+    for (uint32_t y = 0; y < image.height; ++y) {
+        const uint8_t* row = image.pixels + Stride24(image.width) * y;
+        out.pixels.insert(out.pixels.end(), row, row + 3 * image.width);
+    }
     ReleaseDecodedImage(&image);
     return out;
 }
@@ -88,57 +62,39 @@ Packed CopyFrame(IWICBitmapFrameDecode* frame)
     if (FAILED(frame->GetSize(&out.width, &out.height)) || FAILED(frame->GetPixelFormat(&format)) ||
         !IsEqualGUID(format, GUID_WICPixelFormat24bppBGR))
         return out;
-    UINT stride = 3 * out.width;
-    out.pixels.resize(size_t(stride) * out.height);
-    out.ok = SUCCEEDED(frame->CopyPixels(nullptr, stride, static_cast<UINT>(out.pixels.size()), out.pixels.data()));
+    out.pixels.resize(size_t(3) * out.width * out.height);
+    out.ok = SUCCEEDED(
+        frame->CopyPixels(nullptr, 3 * out.width, static_cast<UINT>(out.pixels.size()), out.pixels.data()));
     return out;
-}
-
-IStream* StreamOnBytes(const std::vector<uint8_t>& bytes)
-{
-    return SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size()));
 }
 
 namespace {
 
 void SnapshotKey(HKEY key, const std::wstring& path, RegistrySnapshot* out)
 {
-    // The values, in the order the registry gives them, as name=type:bytes.
-    std::wstring values;
+    // Each value as its name, type and bytes.
+    std::wstring& values = (*out)[path];
+    std::vector<wchar_t> name(16384);
+    std::vector<BYTE> data(65538);
     for (DWORD i = 0;; ++i) {
-        wchar_t name[16384];
-        DWORD nameChars = 16384, type = 0, bytes = 0;
-        if (RegEnumValueW(key, i, name, &nameChars, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS)
+        DWORD chars = 16384, type = 0, bytes = 65536;
+        if (RegEnumValueW(key, i, name.data(), &chars, nullptr, &type, data.data(), &bytes) != ERROR_SUCCESS)
             break;
-        std::vector<BYTE> data(bytes + 2);
-        nameChars = 16384;
-        RegEnumValueW(key, i, name, &nameChars, nullptr, &type, data.data(), &bytes);
-        values += std::wstring(name) + L"=" + std::to_wstring(type) + L":";
-        for (DWORD b = 0; b < bytes; ++b)
-            values += static_cast<wchar_t>(L'a' + (data[b] >> 4)), values += static_cast<wchar_t>(L'a' + (data[b] & 15));
-        values += L";";
+        data[bytes] = 0;
+        values += std::wstring(name.data()) + L"=" + std::to_wstring(type) + L":" +
+                  std::wstring(reinterpret_cast<const wchar_t*>(data.data()), (bytes + 1) / 2) + L";";
     }
-    (*out)[path] = values;
-
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];
         DWORD chars = 256;
+        HKEY sub = nullptr;
         if (RegEnumKeyExW(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        HKEY sub = nullptr;
         if (RegOpenKeyExW(key, name, 0, KEY_READ, &sub) == ERROR_SUCCESS) {
             SnapshotKey(sub, path + L"\\" + name, out);
             RegCloseKey(sub);
         }
     }
-}
-
-std::string Narrow(const std::wstring& text)
-{
-    std::string out;
-    for (wchar_t c : text)
-        out += c < 128 ? static_cast<char>(c) : '?';
-    return out;
 }
 
 }  // namespace
@@ -147,25 +103,32 @@ RegistrySnapshot SnapshotRegistry(HKEY root, const std::wstring& path)
 {
     RegistrySnapshot out;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return out;
-    SnapshotKey(key, path, &out);
-    RegCloseKey(key);
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        SnapshotKey(key, path, &out);
+        RegCloseKey(key);
+    }
     return out;
 }
 
-std::string DescribeDifference(const RegistrySnapshot& before, const RegistrySnapshot& after)
+std::string RegistryChanges(const RegistrySnapshot& before, const RegistrySnapshot& after)
 {
     std::string text;
-    int shown = 0;
+    auto note = [&](const char* what, const std::wstring& key) {
+        text += what;
+        for (wchar_t c : key)
+            text += c < 128 ? static_cast<char>(c) : '?';
+        text += "\n";
+    };
     for (const auto& [key, values] : after) {
         auto was = before.find(key);
-        if ((was == before.end() || was->second != values) && shown++ < 10)
-            text += (was == before.end() ? "  added: " : "  changed: ") + Narrow(key) + "\n";
+        if (was == before.end())
+            note("added: ", key);
+        else if (was->second != values)
+            note("changed: ", key);
     }
-    for (const auto& [key, values] : before) {
-        if (!after.count(key) && shown++ < 10)
-            text += "  removed: " + Narrow(key) + "\n";
+    for (const auto& entry : before) {
+        if (!after.count(entry.first))
+            note("removed: ", entry.first);
     }
     return text;
 }

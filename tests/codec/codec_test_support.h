@@ -1,6 +1,6 @@
 // Shared by the codec tests: registering ZizeCodec.dll with regsvr32, the
-// core's own decoding of a file for comparison, streams over bytes, the
-// pixels of a WIC frame, and a snapshot of a registry tree.
+// core's own decoding of a file for comparison, the pixels of a WIC frame,
+// and a snapshot of a registry tree.
 #pragma once
 
 #include <windows.h>
@@ -14,26 +14,14 @@
 // The built ZizeCodec.dll, as a Windows path.
 std::wstring CodecDllPath();
 
-// Runs regsvr32 /s (with /u when unregister) on the DLL and returns its exit code.
+// Runs regsvr32 /s (with /u when unregister) on the DLL; its exit code.
 DWORD RunRegsvr32(const std::wstring& dll, bool unregister);
 
-// Registers the built DLL for the tests of one suite and unregisters it at the end.
-class CodecRegistration {
-public:
-    CodecRegistration();
-    ~CodecRegistration();
-    bool ok() const { return ok_; }
+// The own formats' fixtures that the codec decodes, or those whose depth
+// the decoders refuse, as paths below the fixtures folder.
+std::vector<std::string> OwnFormatFixtures(bool refused);
 
-private:
-    bool ok_;
-};
-
-// The own formats' fixtures that the codec decodes (compare is not
-// "refused"), and those it must refuse, by their paths below the fixtures.
-std::vector<std::string> DecodableFixtures();
-std::vector<std::string> RefusedFixtures();
-
-// A picture as packed rows of blue, green, red.
+// A picture as packed rows of blue, green, red; ok false when there is none.
 struct Packed {
     bool ok = false;
     uint32_t width = 0, height = 0;
@@ -43,21 +31,20 @@ struct Packed {
 // What the core's own-decoder road makes of a file image.
 Packed DecodeWithCore(const std::vector<uint8_t>& bytes);
 
-// The whole frame through CopyPixels, as packed rows.
+// The whole frame through CopyPixels, when it is 24-bit BGR.
 Packed CopyFrame(IWICBitmapFrameDecode* frame);
-
-// A fresh stream holding a copy of bytes.
-IStream* StreamOnBytes(const std::vector<uint8_t>& bytes);
 
 // Owns a COM interface pointer.
 template <typename T>
 class ComPtr {
 public:
     ComPtr() = default;
-    ~ComPtr()
+    ~ComPtr() { reset(); }
+    void reset()
     {
         if (p_)
             p_->Release();
+        p_ = nullptr;
     }
     ComPtr(const ComPtr&) = delete;
     ComPtr& operator=(const ComPtr&) = delete;
@@ -70,9 +57,9 @@ private:
     T* p_ = nullptr;
 };
 
-// Every key below root\path with its values, keyed by the key's path.
+// Every key below root\path, by path, with its values as raw text.
 using RegistrySnapshot = std::map<std::wstring, std::wstring>;
 RegistrySnapshot SnapshotRegistry(HKEY root, const std::wstring& path);
 
-// The keys that are in one snapshot and not the other, or differ, for messages.
-std::string DescribeDifference(const RegistrySnapshot& before, const RegistrySnapshot& after);
+// The keys added, removed or changed between two snapshots, one a line.
+std::string RegistryChanges(const RegistrySnapshot& before, const RegistrySnapshot& after);
