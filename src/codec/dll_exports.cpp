@@ -10,10 +10,10 @@ extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
-    if (reason == DLL_PROCESS_ATTACH) {
+    // Thread notifications stay on: the static runtime's thread-local
+    // storage is cleaned up through them.
+    if (reason == DLL_PROCESS_ATTACH)
         SetCodecModule(instance);
-        DisableThreadLibraryCalls(instance);
-    }
     return TRUE;
 }
 
