@@ -7,6 +7,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$here/dist}"
+bash "$here/scripts/deps.sh" run
 bash "$here/scripts/build.sh" windows Zize ZizeCodec zizeconv zize_manual >/dev/null
 
 build="$here/build/windows"
