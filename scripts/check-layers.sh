@@ -18,6 +18,7 @@ declare -A below=(
   [arcwin]="viewer ui platform decode archive image"
   [browser]="viewer ui platform decode archive image"
   [thumbs]="browser viewer ui platform decode archive image"
+  [codec]="platform decode archive image"
   [app]="thumbs browser arcwin viewer dialogs ui platform decode archive image"
 )
 

@@ -9,7 +9,7 @@ set -euo pipefail
 mode="${1:-test}"
 
 common=(cmake ninja-build python3 locales fp-utils g++-mingw-w64-x86-64-posix mingw-w64 binutils-mingw-w64-x86-64
-        wine64 wine fonts-ipafont-gothic xauth x11-utils xvfb)
+        wine64 wine fonts-ipafont-gothic xauth x11-utils xvfb zip unzip)
 testing=(g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libpng-dev
          clang-14 libclang-rt-14-dev liblhasa-dev lhasa jlha-utils libz-mingw-w64-dev x11-apps imagemagick file libchm-bin)
 

@@ -27,3 +27,15 @@ void ScaleToThumbnail(ThumbnailBlock* thumb, const uint8_t* src, uint32_t width,
 // source, placed by integer accumulators. Used by ScaleToThumbnail.
 void Resample2x2(const uint8_t* src, uint8_t* dst, uint32_t wLast, uint32_t hLast, uint32_t dw,
                  uint32_t dh, ptrdiff_t stride);
+
+// Scales a 24-bit picture (width x height, rows stride bytes apart) by the
+// same 2 x 2 sampling to dw x dh pixels of blue, green, red at dst, rows
+// dstStride bytes apart. Returns false when a size is 0 or the work memory
+// (a few bytes per output column) cannot be had; dst is untouched then.
+bool ScaleToSize(const uint8_t* src, uint32_t width, uint32_t height, ptrdiff_t stride, uint8_t* dst,
+                 uint32_t dw, uint32_t dh, ptrdiff_t dstStride);
+
+// The size of a width x height picture fitted into a side x side square
+// with its proportions kept: the longer side becomes side, the shorter one
+// is truncated but at least 1.
+void FitIntoSquare(uint32_t width, uint32_t height, uint32_t side, uint32_t* dw, uint32_t* dh);

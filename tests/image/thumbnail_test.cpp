@@ -162,4 +162,42 @@ TEST(Resample2x2, NeverWritesOutsideTheRowsAndColumnsAsked)
     }
 }
 
+// Scaling to any size (the shell's thumbnails) keeps the same sampling:
+// against the slow rule on random source and target sizes, enlarging and
+// reducing, into exactly sized buffers.
+TEST(ScaleToSize, MatchesTheSlowReferenceForAnyTargetSize)
+{
+    std::mt19937 rng(20261209);
+    auto draw = [&](uint32_t lo, uint32_t hi) { return std::uniform_int_distribution<uint32_t>(lo, hi)(rng); };
+    for (int i = 0; i < 80; ++i) {
+        uint32_t w = draw(1, 700), h = draw(1, 300), dw = draw(1, 600), dh = draw(1, 400);
+        std::vector<uint8_t> src = Pattern(w, h, i + 3);
+        std::vector<uint8_t> got(size_t(dw) * dh * 3), want(got.size());
+        ASSERT_TRUE(ScaleToSize(src.data(), w, h, ptrdiff_t(w) * 3, got.data(), dw, dh, ptrdiff_t(dw) * 3));
+        ReferenceScale(src.data(), w, h, ptrdiff_t(w) * 3, want.data(), dw, dh);
+        ASSERT_EQ(want, got) << w << " x " << h << " to " << dw << " x " << dh;
+    }
+
+    // Nothing to scale from or to: refused, the target untouched.
+    std::vector<uint8_t> src = Pattern(4, 4), dst(48, 7);
+    EXPECT_FALSE(ScaleToSize(src.data(), 0, 4, 12, dst.data(), 4, 4, 12));
+    EXPECT_FALSE(ScaleToSize(src.data(), 4, 4, 12, dst.data(), 4, 0, 12));
+    EXPECT_EQ(std::vector<uint8_t>(48, 7), dst);
+}
+
+TEST(FitIntoSquare, TheLongerSideFillsTheSquareAndNoSideIsZero)
+{
+    struct Case {
+        uint32_t w, h, side, dw, dh;
+    } cases[] = {{640, 400, 256, 256, 160}, {36, 65, 100, 55, 100}, {5, 5, 7, 7, 7},
+                 {1000, 1, 64, 64, 1},      {1, 1000, 64, 1, 64},   {1, 1, 4096, 4096, 4096},
+                 {0xFFFFFFFF, 3, 2560, 2560, 1}};
+    for (const Case& c : cases) {
+        uint32_t dw = 0, dh = 0;
+        FitIntoSquare(c.w, c.h, c.side, &dw, &dh);
+        EXPECT_EQ(c.dw, dw) << c.w << " x " << c.h;
+        EXPECT_EQ(c.dh, dh) << c.w << " x " << c.h;
+    }
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 #include "support/thumbnail_reference.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -26,6 +27,17 @@ void ReferenceThumbnail(const uint8_t* src, uint32_t width, uint32_t height, ptr
         dw = uint64_t(width) * 80 / height;
     }
     uint64_t left = (80 - dw) / 2;
+    if (dw == 0 || dh == 0)
+        return;
+    std::vector<uint8_t> scaled(dw * dh * 3);
+    ReferenceScale(src, width, height, stride, scaled.data(), uint32_t(dw), uint32_t(dh));
+    for (uint64_t y = 0; y < dh; ++y)
+        memcpy(out + (top + y) * 240 + left * 3, scaled.data() + y * dw * 3, dw * 3);
+}
+
+void ReferenceScale(const uint8_t* src, uint32_t width, uint32_t height, ptrdiff_t stride, uint8_t* out,
+                    uint32_t dw, uint32_t dh)
+{
     for (uint64_t y = 0; y < dh; ++y) {
         for (uint64_t x = 0; x < dw; ++x) {
             for (int k = 0; k < 3; ++k) {
@@ -36,7 +48,7 @@ void ReferenceThumbnail(const uint8_t* src, uint32_t width, uint32_t height, ptr
                         sum += src[ptrdiff_t(py) * stride + ptrdiff_t(px) * 3 + k];
                     }
                 }
-                out[(top + y) * 240 + (left + x) * 3 + k] = static_cast<uint8_t>(sum / 4);
+                out[(y * dw + x) * 3 + k] = static_cast<uint8_t>(sum / 4);
             }
         }
     }
