@@ -72,9 +72,3 @@ uint16_t IconGroupEntryId(const uint8_t* group, size_t size, size_t e);
 // is not of this form or does not fit in size bytes; returns false without
 // writing when outSize is too small.
 bool ComposeIconImage(const uint8_t* iconImage, size_t iconImageSize, uint8_t* out, size_t outSize);
-
-// The same for an out buffer of IconImage80UsedBytes or more.
-inline bool ComposeIconImage(const uint8_t* iconImage, size_t iconImageSize, uint8_t* out)
-{
-    return ComposeIconImage(iconImage, iconImageSize, out, IconImage80UsedBytes);
-}

@@ -341,7 +341,7 @@ bool IconToThumbnail(HICON icon, BYTE* iconBuffer, BYTE* work)
     const BITMAPINFOHEADER header = {
         sizeof(BITMAPINFOHEADER), side, 2 * side, 1, 32, BI_RGB, DWORD(colourBytes + maskBytes), 0, 0, 0, 0};
     std::memcpy(work, &header, sizeof header);
-    return ComposeIconImage(work, total, iconBuffer);
+    return ComposeIconImage(work, total, iconBuffer, WorkerIconBufferBytes);
 }
 
 // Makes its message queue and buffers, signals the worker-ready event, then

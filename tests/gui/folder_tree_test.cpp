@@ -310,6 +310,15 @@ TEST_F(FolderTree, NewRemovedAndRenamedFoldersAreFollowed)
     ApplyTreeChange(&Browser, ChangeRecord{rootList.get(), nullptr, SHCNE_UPDATEDIR, ChangeFromTree});
     EXPECT_EQ((std::vector<std::wstring>{L"beta", L"deeper", L"alpha", L"also"}), ChildTexts(tree, folder));
     EXPECT_EQ((std::vector<std::wstring>{L"new"}), ChildTexts(tree, down));
+
+    // A folder moved to another parent leaves its old place and appears
+    // under the new one.
+    const std::wstring moved = root + L"\\leaf";
+    ASSERT_TRUE(MoveFileW((renamed + L"\\leaf").c_str(), moved.c_str()));
+    Announce(SHCNE_RENAMEFOLDER, renamed + L"\\leaf", moved);
+    EXPECT_EQ(nullptr, Loaded(renamed + L"\\leaf"));
+    EXPECT_NE(nullptr, Loaded(moved));
+    EXPECT_EQ((std::vector<std::wstring>{L"beta", L"deeper", L"alpha", L"also", L"leaf"}), ChildTexts(tree, folder));
 }
 
 }  // namespace
