@@ -72,19 +72,34 @@ __attribute__((target("pclmul,sse4.1"))) inline __m128i Fold16(__m128i x, __m128
     return _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(x, k, 0x11), next), lo);
 }
 
-// CRC-32 by folding with carry-less multiplication (PCLMULQDQ): four 128-bit
+// The constants of folding for one reflected CRC: powers of x modulo its
+// polynomial P, bit-reflected and shifted left by one: x^(4*128+32) and
+// x^(4*128-32) fold a lane 64 bytes forward, x^(128+32) and x^(128-32) 16
+// bytes, x^64 takes 128 bits to 64; then P and floor(x^64 / P), reflected,
+// for Barrett's reduction.
+struct FoldConstants {
+    int64_t k1, k2, k3, k4, k5, p, mu;
+};
+
+// CRC-32: P = 0x104C11DB7.
+constexpr FoldConstants kCrc32Fold = {0x0154442bd4, 0x01c6e41596, 0x01751997d0, 0x00ccaa009e,
+                                      0x0163cd6124, 0x01db710641, 0x01f7011641};
+// CRC-16 as a 32-bit CRC whose polynomial is LHA's times x^16
+// (0x180050000): its register then holds the CRC-16 in its low half.
+constexpr FoldConstants kCrc16Fold = {0x01b0c2, 0x00bffa, 0x01d0c2, 0x018cc2, 0x01bc02, 0x014003, 0x01cfffbfff};
+
+// A CRC by folding with carry-less multiplication (PCLMULQDQ): four 128-bit
 // lanes are folded forward 64 bytes at a time, then into one lane, then to
-// 64 and 32 bits, and reduced by Barrett's method. The constants are powers
-// of x modulo the reflected polynomial, bit-reflected and shifted by one:
-// x^(4*128+32) and x^(4*128-32), x^(128+32) and x^(128-32), x^64, then the
-// polynomial itself and floor(x^64 / P). Takes the register (not inverted)
-// and a size that is at least 64 and a multiple of 16; returns the register.
-__attribute__((target("pclmul,sse4.1"))) uint32_t FoldCrc32(uint32_t crc, const uint8_t* p, size_t size)
+// 64 and 32 bits, and reduced by Barrett's method. Takes the register (not
+// inverted) and a size that is at least 64 and a multiple of 16; returns
+// the register.
+__attribute__((target("pclmul,sse4.1"))) uint32_t FoldCrc(const FoldConstants& c, uint32_t crc, const uint8_t* p,
+                                                         size_t size)
 {
-    const __m128i k1k2 = _mm_set_epi64x(0x01c6e41596, 0x0154442bd4);
-    const __m128i k3k4 = _mm_set_epi64x(0x00ccaa009e, 0x01751997d0);
-    const __m128i k5 = _mm_set_epi64x(0, 0x0163cd6124);
-    const __m128i poly = _mm_set_epi64x(0x01f7011641, 0x01db710641);
+    const __m128i k1k2 = _mm_set_epi64x(c.k2, c.k1);
+    const __m128i k3k4 = _mm_set_epi64x(c.k4, c.k3);
+    const __m128i k5 = _mm_set_epi64x(0, c.k5);
+    const __m128i poly = _mm_set_epi64x(c.mu, c.p);
     const __m128i low32 = _mm_setr_epi32(~0, 0, ~0, 0);
 
     // Four lanes over the first 64 bytes, the register in the first.
@@ -146,7 +161,7 @@ uint32_t Crc32Update(uint32_t crc, const uint8_t* data, size_t size)
     // Whole 16-byte blocks by folding, the rest by the tables.
     if (size >= 64 && HasClmul()) {
         size_t folded = size & ~size_t(15);
-        r = FoldCrc32(r, data, folded);
+        r = FoldCrc(kCrc32Fold, r, data, folded);
         data += folded;
         size -= folded;
     }
@@ -158,5 +173,14 @@ uint16_t Crc16Update(uint16_t crc, const uint8_t* data, size_t size)
 {
     if (!data)
         return crc;
-    return static_cast<uint16_t>(Update(kCrc16Tables, crc, data, size));
+    uint32_t r = crc;
+#ifdef ZIZE_CRC_CLMUL
+    if (size >= 64 && HasClmul()) {
+        size_t folded = size & ~size_t(15);
+        r = FoldCrc(kCrc16Fold, r, data, folded);
+        data += folded;
+        size -= folded;
+    }
+#endif
+    return static_cast<uint16_t>(Update(kCrc16Tables, r, data, size));
 }
