@@ -266,7 +266,8 @@ int ItemUnderPointer(const ArchiveWindowState* state)
 }
 
 // The selection in the status bar: one member with its size and depth once
-// known, else how many are selected.
+// known (and a warning when its checksum did not match), else how many are
+// selected.
 void ShowSelection(const ArchiveWindowState* state)
 {
     const int selected = static_cast<int>(SendMessageW(state->list, LVM_GETSELECTEDCOUNT, 0, 0));
@@ -278,9 +279,10 @@ void ShowSelection(const ArchiveWindowState* state)
                                     : nullptr;
         if (info && info->width != 0 && info->height != 0) {
             const wchar_t* name = state->reader.entries[item].name;
-            text.resize(wcslen(name) + 64);
-            swprintf(text.data(), text.size(), L"%ls : %d x %d %dbit", name, static_cast<int>(info->width),
-                     static_cast<int>(info->height), static_cast<int>(info->bitsPerPixel));
+            const wchar_t* damaged = state->reader.entries[item].checksumMismatch ? L" : チェックサムが一致しません" : L"";
+            text.resize(wcslen(name) + 96);
+            swprintf(text.data(), text.size(), L"%ls : %d x %d %dbit%ls", name, static_cast<int>(info->width),
+                     static_cast<int>(info->height), static_cast<int>(info->bitsPerPixel), damaged);
         } else {
             wcscpy(text.data(), L"1個選択");
         }
