@@ -1,7 +1,8 @@
 // The checksums that archives store for their members: CRC-32 (ZIP) and
 // CRC-16 (LZH). Both are reflected CRCs, computed eight bytes at a time
 // with eight tables (slicing-by-8) so that checking a member costs little
-// beside decoding it.
+// beside decoding it; on x86-64 processors with carry-less multiplication,
+// both fold 64 bytes at a time instead, several times faster.
 #pragma once
 
 #include <cstddef>

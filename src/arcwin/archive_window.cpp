@@ -245,21 +245,26 @@ int ItemUnderPointer(const ArchiveWindowState* state)
 }
 
 // The selection in the status bar: one member with its size and depth once
-// known, else how many are selected.
+// known (and a warning when its checksum did not match), else how many are
+// selected.
 void ShowSelection(const ArchiveWindowState* state)
 {
     const int selected = static_cast<int>(SendMessageW(state->list, LVM_GETSELECTEDCOUNT, 0, 0));
     const wchar_t* name = nullptr;
     const ImageInfo* info = nullptr;
+    bool damaged = false;
     if (selected == 1) {
         const int item = static_cast<int>(SendMessageW(state->list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED));
         if (item >= 0 && static_cast<uint32_t>(item) < state->reader.count) {
             name = state->reader.entries[item].name;
             info = &state->itemRecords[item];
+            damaged = state->reader.entries[item].checksumMismatch && info->width && info->height;
         }
     }
-    std::vector<wchar_t> text((name ? wcslen(name) : 0) + 64, L'\0');
+    std::vector<wchar_t> text((name ? wcslen(name) : 0) + 96, L'\0');
     FormatSelectionStatus(text.data(), text.size(), selected, name, info);
+    if (damaged)
+        wcsncat(text.data(), L" : チェックサムが一致しません", text.size() - wcslen(text.data()) - 1);
     SetStatusBarText(state->status, text.data());
 }
 

@@ -26,14 +26,18 @@ private:
 };
 
 // Extracts member index into dst with the archive's own extraction.
-// Returns true on success.
+// Returns true on success, and for a member whose checksum does not match:
+// its picture is shown all the same (the entry is marked for the status bar).
 bool ExtractMember(ArchiveWindowState* state, uint32_t index, uint8_t* dst, uint32_t compressedLimit,
                    uint32_t outputLimit)
 {
     ArchiveReader* reader = &state->reader;
-    int r = state->kind == KindLzh ? ExtractLzhMember(reader, index, dst, compressedLimit, outputLimit)
-                                   : ExtractZipMember(reader, index, dst, compressedLimit, outputLimit);
-    return r == 0;
+    if (state->kind == KindLzh) {
+        int r = ExtractLzhMember(reader, index, dst, compressedLimit, outputLimit);
+        return r == kLzhExtractOk || r == kLzhExtractChecksumMismatch;
+    }
+    int r = ExtractZipMember(reader, index, dst, compressedLimit, outputLimit);
+    return r == kZipExtractOk || r == kZipExtractChecksumMismatch;
 }
 
 // The member's picture in the 24-bit form: its beginning tried, then the

@@ -413,6 +413,26 @@ TEST_F(ArchiveWindowTest, OnlyPicturesGetThumbnailsAndTheStatusShowsThem)
     EXPECT_EQ(L"", StatusText(window));
 }
 
+// A member whose stored CRC-32 does not match still shows its picture; the
+// status text says that its checksum does not match.
+TEST_F(ArchiveWindowTest, AMemberWithAWrongChecksumIsShownAndTheStatusSaysSo)
+{
+    MagPicture mag = MakeMagPicture(false, 0, 0, 64, 40, MagPattern::Blocks, 7);
+    ZipMember damaged = Member("bad.mag", EncodeMag(mag), 8);
+    damaged.crc = 0x12345678;
+    std::wstring path = dir.Write(L"crc.zip", BuildZip({damaged, Member("good.mag", EncodeMag(mag), 8)}));
+    HWND window = Open(path);
+    ASSERT_NE(nullptr, window);
+    ArchiveWindowState* s = State(window);
+    ASSERT_TRUE(WaitForThumbnails(window));
+    for (int i = 0; i < 2; ++i)
+        EXPECT_NE(s->fileIcon, ItemImage(s->list, i)) << i;
+    Select(s->list, {0});
+    EXPECT_EQ(L"bad.mag : 64 x 40 4bit : チェックサムが一致しません", StatusText(window));
+    Select(s->list, {1});
+    EXPECT_EQ(L"good.mag : 64 x 40 4bit", StatusText(window));
+}
+
 TEST_F(ArchiveWindowTest, EnterOpensEverySelectedMemberWhileAndAfterThumbnailsAreMade)
 {
     std::vector<ZipMember> members;
