@@ -4,6 +4,7 @@
 #include "browser/folder_tree.h"
 
 #include "browser/shell_names.h"
+#include "ui/messages.h"
 #include "ui/owners.h"
 
 namespace {
@@ -220,6 +221,30 @@ void AddNewFolders(HWND tree, HTREEITEM first)
     }
 }
 
+// Whether item is ancestor or below it.
+bool IsAtOrBelow(HWND tree, HTREEITEM item, HTREEITEM ancestor)
+{
+    for (; item; item = TreeView_GetParent(tree, item))
+        if (item == ancestor)
+            return true;
+    return false;
+}
+
+// A rename or move of the listed folder or of one above it: the tree item
+// follows, and the folder is listed again under its new path, so that the
+// list's items name files that exist.
+void RenameAndRelist(BrowserState* state, HWND tree, LPCITEMIDLIST oldList, LPCITEMIDLIST newList)
+{
+    HTREEITEM renamed = FindLoadedTreeItem(tree, TVI_ROOT, oldList);
+    HTREEITEM listed = state->selectedTreeItem;
+    const bool relist = renamed && listed && IsAtOrBelow(tree, listed, renamed);
+    RenameItem(tree, oldList, newList);
+    if (!relist || state->selectedTreeItem != listed || TreeView_GetSelection(tree) != listed)
+        return;
+    if (TreeItemRecord* record = TreeRecordOf(tree, listed))
+        PostToWorker(WT_LIST_FOLDER, reinterpret_cast<WPARAM>(record), reinterpret_cast<LPARAM>(listed));
+}
+
 }  // namespace
 
 void ApplyTreeChange(BrowserState* state, const ChangeRecord& change)
@@ -231,7 +256,7 @@ void ApplyTreeChange(BrowserState* state, const ChangeRecord& change)
     case SHCNE_RENAMEITEM:
     case SHCNE_RENAMEFOLDER:
         if (change.first && change.second)
-            RenameItem(tree, change.first, change.second);
+            RenameAndRelist(state, tree, change.first, change.second);
         break;
     case SHCNE_MKDIR:
     case SHCNE_DRIVEADD:

@@ -33,7 +33,11 @@ MemoryBlock MemoryBlockAlloc(size_t size)
 {
     if (!GateAllows(size))
         return nullptr;
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, size ? size : 1);
+    // Zero-filled: the heap may round the block up, and GlobalSize then
+    // reports the spare bytes too; a decoder reading a cut file's block to
+    // its end must see zeros there, as past the end of any file, never
+    // whatever the heap held before.
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size ? size : 1);
     if (h)
         ++live;
     return h;

@@ -16,7 +16,8 @@ using MemoryBlock = void*;
 MemoryBlock MemoryBlockAlloc(size_t size);
 
 // Returns the block's size in bytes (on Windows GlobalSize, which may be
-// more than was asked, never less), 0 for nullptr.
+// more than was asked, never less; the bytes beyond what was asked are 0),
+// 0 for nullptr.
 size_t MemoryBlockSize(MemoryBlock block);
 
 // Locks the block and returns the address of its first byte, or nullptr.

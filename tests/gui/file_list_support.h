@@ -76,6 +76,17 @@ protected:
         FAIL() << "the folder was not listed with its thumbnails";
     }
     std::vector<std::wstring> Names() const { return ListViewItemTexts(list); }
+    // Pumps messages until done() holds; false after ten seconds.
+    template <typename Done>
+    static bool PumpUntil(Done done)
+    {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(10)) {
+            PumpMessages();
+            if (done())
+                return true;
+        }
+        return false;
+    }
     // A key pressed in the file list, as the keyboard delivers it.
     void TypeKey(UINT key) const
     {

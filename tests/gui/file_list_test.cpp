@@ -196,3 +196,64 @@ TEST_F(FileList, ShellChangesKeepTheItemStatesAndTheWorkersScanInStep)
 }
 
 }  // namespace
+
+namespace {
+
+// The file-system path of list item index, or nothing.
+std::wstring ItemPath(HWND list, int index)
+{
+    const ListItemRecord* record = ListRecordOf(list, index);
+    wchar_t path[MAX_PATH] = {};
+    if (!record || !SHGetPathFromIDListW(record->absolute, path))
+        return L"";
+    return path;
+}
+
+}  // namespace
+
+TEST_F(FileList, TheListedFolderRenamedOrRemovedByTheShellLeavesEveryActionWorking)
+{
+    // The listed folder and then its parent renamed, as the shell announces
+    // it: the tree follows and the folder is listed again under its new
+    // path, so that its pictures open from there.
+    const std::wstring top = root.substr(0, root.size() - 1);
+    struct Step {
+        std::wstring from, to, listed;
+    };
+    const Step steps[] = {{root + L"pics", root + L"renamed", root + L"renamed"},
+                          {top, top + L"-moved", top + L"-moved\\renamed"}};
+    std::wstring listed;
+    for (const Step& step : steps) {
+        ASSERT_TRUE(MoveFileW(step.from.c_str(), step.to.c_str()));
+        SHChangeNotify(SHCNE_RENAMEFOLDER, SHCNF_PATHW | SHCNF_FLUSH, step.from.c_str(), step.to.c_str());
+        listed = step.listed;
+        EXPECT_TRUE(PumpUntil([&] {
+            const ListItemRecord* record = ListRecordOf(list, IndexOf(L"red.tga"));
+            return Browser.selectedTreeItem == TreeView_GetSelection(tree) && record && record->width != 0 &&
+                   ItemPath(list, IndexOf(L"red.tga")) == listed + L"\\red.tga";
+        })) << "the list did not follow the rename";
+        Select({IndexOf(L"red.tga")});
+        EXPECT_EQ(L"red.tga : 64 x 40 24bit", StatusText());
+        TypeKey(VK_RETURN);
+        HWND viewer = FindWindowW(L"RezaDiz", (listed + L"\\red.tga").c_str());
+        EXPECT_NE(nullptr, viewer);
+        if (viewer)
+            DestroyWindow(viewer);
+    }
+
+    // The listed folder removed: the list shows its parent, and keys on
+    // the old selection change nothing and break nothing.
+    HTREEITEM moved = TreeView_GetSelection(tree);
+    Select({IndexOf(L"note.txt")});
+    for (const wchar_t* name : {L"red.tga", L"z.tga", L"note.txt"})
+        ASSERT_TRUE(DeleteFileW((listed + L"\\" + name).c_str()));
+    ASSERT_TRUE(RemoveDirectoryW((listed + L"\\sub").c_str()));
+    ASSERT_TRUE(RemoveDirectoryW(listed.c_str()));
+    SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHW | SHCNF_FLUSH, listed.c_str(), nullptr);
+    TypeKey(VK_RETURN);
+    TypeKey(VK_F2);
+    SendMessageW(list, LVM_CANCELEDITLABEL, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return TreeView_GetSelection(tree) != moved; }));
+    EXPECT_EQ(nullptr, FindWindowW(L"RezaDiz", nullptr));
+    MoveFileW((top + L"-moved").c_str(), top.c_str());  // for the test folder's removal
+}

@@ -44,17 +44,6 @@ protected:
         SetWindowTextW(edit, text.c_str());
         SendMessageW(edit, WM_KEYDOWN, endKey, 0);
     }
-    // Pumps messages until done() holds; false after ten seconds.
-    template <typename Done>
-    bool PumpUntil(Done done)
-    {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(10)) {
-            PumpMessages();
-            if (done())
-                return true;
-        }
-        return false;
-    }
     bool Exists(const wchar_t* name) const
     {
         return GetFileAttributesW((root + L"pics\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -35,6 +35,29 @@ TEST(MemoryBlock, HoldsItsBytesAcrossLocks)
     EXPECT_EQ(before, LiveAllocations());
 }
 
+TEST(MemoryBlock, BytesBeyondTheAskedSizeAreZeroEvenInReusedMemory)
+{
+    // A block filled and freed, then a smaller one in its place: whatever
+    // the platform reports beyond the asked size reads as zeros.
+    for (int round = 0; round < 8; ++round) {
+        MemoryBlock used = MemoryBlockAlloc(64);
+        ASSERT_NE(nullptr, used);
+        std::memset(MemoryBlockLock(used), 0xAA, MemoryBlockSize(used));
+        MemoryBlockUnlock(used);
+        MemoryBlockFree(used);
+
+        const size_t asked = size_t(13 + round);
+        MemoryBlock block = MemoryBlockAlloc(asked);
+        ASSERT_NE(nullptr, block);
+        {
+            MemoryBlockLockHolder lock(block);
+            for (size_t i = asked; i < MemoryBlockSize(block); ++i)
+                EXPECT_EQ(0, lock.bytes()[i]) << "byte " << i << " of a block of " << asked;
+        }
+        MemoryBlockFree(block);
+    }
+}
+
 TEST(MemoryBlock, NullIsHarmlessEverywhere)
 {
     EXPECT_EQ(0u, MemoryBlockSize(nullptr));
