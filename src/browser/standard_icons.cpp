@@ -53,19 +53,6 @@ BOOL CALLBACK FindGroupName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param)
     return TRUE;
 }
 
-BITMAPINFOHEADER TopDownHeader(WORD bits, DWORD imageBytes)
-{
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof header;
-    header.biWidth = LONG(IconImage80Side);
-    header.biHeight = -LONG(IconImage80Side);
-    header.biPlanes = 1;
-    header.biBitCount = bits;
-    header.biCompression = BI_RGB;
-    header.biSizeImage = imageBytes;
-    return header;
-}
-
 // An 80 x 80 icon from the best image of a group, or none.
 HICON IconFromGroup(HINSTANCE instance, HMODULE module, WORD groupId, BYTE* work)
 {
@@ -147,9 +134,8 @@ bool PrepareStandardIcons(HINSTANCE instance, const StandardIconSources& sources
 
     // The shared buffers, zero-filled, and the work buffer of the icons.
     LocalOwner colour(LocalAlloc(LPTR, SharedThumbnailColourBytes));
-    LocalOwner mask(LocalAlloc(LPTR, SharedThumbnailMaskBytes));
     LocalOwner work(LocalAlloc(LMEM_FIXED, IconImage80AllocBytes));
-    if (!colour || !mask || !work)
+    if (!colour || !work)
         return false;
 
     // Each icon from its group, else from the fallback. A module named by
@@ -179,9 +165,6 @@ bool PrepareStandardIcons(HINSTANCE instance, const StandardIconSources& sources
         Shared.icons[StandardIconArchive] = CopyIcon(Shared.icons[StandardIconFile]);
 
     Shared.colour = static_cast<ThumbnailBlock*>(colour.release());
-    Shared.mask = static_cast<uint8_t*>(mask.release());
-    Shared.colourHeader = TopDownHeader(24, DWORD(SharedThumbnailColourBytes));
-    Shared.maskHeader = TopDownHeader(16, DWORD(SharedThumbnailMaskBytes));
     return true;
 }
 
@@ -192,8 +175,6 @@ void ReleaseStandardIcons()
             DestroyIcon(icon);
         icon = nullptr;
     }
-    if (Shared.mask)
-        LocalFree(Shared.mask);
     if (Shared.colour)
         LocalFree(Shared.colour);
     Shared = SharedThumbnail{};

@@ -16,19 +16,14 @@
 enum StandardIconKind { StandardIconFile = 0, StandardIconFolder = 1, StandardIconArchive = 2 };
 constexpr int StandardIconCount = 3;
 
-// The shared thumbnail record: the standard icons, the colour buffer that
-// the folder worker fills (a ThumbnailBlock) and the all-zero mask buffer
-// that makes thumbnails opaque, each with the bitmap header that describes
-// it (80 x 80 top-down; colour 24 bits, mask 16 bits).
+// The shared thumbnail record: the standard icons and the colour buffer
+// that the folder worker fills (a ThumbnailBlock). Its bitmap headers and
+// the mask that makes it opaque are the list road's (ui/list_thumbnails.h).
 constexpr size_t SharedThumbnailColourBytes = kThumbnailBytes;  // 19,200
-constexpr size_t SharedThumbnailMaskBytes = 12800;
 
 struct SharedThumbnail {
     HICON icons[StandardIconCount];  // file, folder, archive; null when missing
     ThumbnailBlock* colour;          // LocalAlloc, zero-filled
-    uint8_t* mask;                   // LocalAlloc, zero-filled
-    BITMAPINFOHEADER colourHeader;
-    BITMAPINFOHEADER maskHeader;
 };
 
 // The one record of the program; all empty until PrepareStandardIcons.

@@ -143,9 +143,22 @@ TEST_F(ZizeExe, SecondStartHandsItsPathOverAndEndsWithZeroWhileTheFirstRuns)
     RECT before = {};
     GetWindowRect(window, &before);
 
+    // A folder handed over is shown in the running window's list.
+    ASSERT_TRUE(CreateDirectoryW(dir.Path(L"other").c_str(), nullptr));
+    dir.Write(L"other\\shown.txt", std::vector<uint8_t>(8, 'x'));
     ChildProcess withPath;
-    ASSERT_TRUE(withPath.Start(exe, L"\"" + folder + L"\""));
+    ASSERT_TRUE(withPath.Start(exe, L"\"" + dir.Path(L"other") + L"\""));
     EXPECT_EQ(0u, withPath.WaitForExit(ExitTimeoutMs));
+    HWND right = FindWindowExW(window, nullptr, L"ZaraZaduz", L"RIGHT");
+    HWND list = right ? FindWindowExW(right, nullptr, L"SysListView32", nullptr) : nullptr;
+    ASSERT_NE(nullptr, list);
+    bool shown = false;
+    for (int i = 0; i < 500 && !shown; ++i) {
+        shown = ListViewItemTexts(list) == std::vector<std::wstring>{L"shown.txt"};
+        if (!shown)
+            Sleep(20);
+    }
+    EXPECT_TRUE(shown) << "the handed-over folder was not listed";
 
     ChildProcess withNothing;
     ASSERT_TRUE(withNothing.Start(exe, L""));

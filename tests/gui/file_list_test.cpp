@@ -22,6 +22,7 @@
 #include "support/windows_harness.h"
 #include "ui/browser_state.h"
 #include "ui/item_states.h"
+#include "ui/messages.h"
 #include "ui/owners.h"
 #include "viewer/viewer_window.h"
 
@@ -256,4 +257,19 @@ TEST_F(FileList, TheListedFolderRenamedOrRemovedByTheShellLeavesEveryActionWorki
     EXPECT_TRUE(PumpUntil([&] { return TreeView_GetSelection(tree) != moved; }));
     EXPECT_EQ(nullptr, FindWindowW(L"RezaDiz", nullptr));
     MoveFileW((top + L"-moved").c_str(), top.c_str());  // for the test folder's removal
+}
+
+TEST_F(FileList, AHandedOverFileThatTheListDoesNotShowYetStillOpens)
+{
+    // Made after the listing, without a notification (another program).
+    const std::wstring late = dir.Write(L"pics\\late.tga", TgaFile(12, 9, [](uint32_t, uint32_t) { return 0xFFu; }));
+    ASSERT_EQ(-1, IndexOf(L"late.tga"));
+    std::wstring path = late;
+    COPYDATASTRUCT data = {COPYDATA_PENDING_PATH, static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)), &path[0]};
+    SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    PumpMessages();
+    HWND viewer = FindWindowW(L"RezaDiz", late.c_str());
+    ASSERT_NE(nullptr, viewer);
+    EXPECT_EQ(12u, ViewerOf(viewer)->picture.width);
+    EXPECT_EQ(L'\0', PendingPath[0]);
 }

@@ -419,6 +419,16 @@ TEST_F(FolderListing, AScrollRestartsTheScanAndChangesWaitForTheNextFile)
     EXPECT_EQ(MSG_THUMBNAIL_READY, seen[at - 1].message);
     EXPECT_EQ(21u, seen[at - 2].wParam);
     EXPECT_EQ(22u, seen[at + 1].wParam);
+
+    // The wheel reaches the list as well: it scrolls, and the first visible
+    // item is kept for the worker.
+    HWND list = Browser.right.control;
+    for (int i = 0; i < 40 && FirstVisibleListItem(list) > 0; ++i)
+        SendMessageW(list, WM_VSCROLL, SB_LINEUP, 0);
+    EXPECT_EQ(0, Browser.firstVisibleIndex);
+    SendMessageW(list, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(static_cast<short>(-3 * WHEEL_DELTA))), 0);
+    EXPECT_GT(FirstVisibleListItem(list), 0);
+    EXPECT_EQ(FirstVisibleListItem(list), Browser.firstVisibleIndex);
 }
 
 TEST_F(FolderListing, ClosingWhileAThumbnailIsMadeEndsTheWorkerCleanly)

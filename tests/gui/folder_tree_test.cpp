@@ -322,3 +322,29 @@ TEST_F(FolderTree, NewRemovedAndRenamedFoldersAreFollowed)
 }
 
 }  // namespace
+
+TEST_F(FolderTree, ARightClickOnAFolderSelectsIt)
+{
+    Make(L"left");
+    Make(L"right");
+    SetTestExeDir(root);
+    HTREEITEM start = InitFolderTree(tree, window, nullptr);
+    ASSERT_NE(nullptr, start);
+    TreeView_SelectItem(tree, start);
+    TreeView_Expand(tree, start, TVE_EXPAND);
+    HTREEITEM right = Loaded(root + L"\\right");
+    ASSERT_NE(nullptr, right);
+    ASSERT_NE(right, TreeView_GetSelection(tree));
+
+    // The context menu request that a right click on the folder's text
+    // makes the tree send (it goes on to the pane).
+    ShowWindow(window, SW_SHOWNORMAL);
+    TreeView_EnsureVisible(tree, right);
+    RECT text = {};
+    ASSERT_TRUE(TreeView_GetItemRect(tree, right, &text, TRUE));
+    POINT point = {(text.left + text.right) / 2, (text.top + text.bottom) / 2};
+    ClientToScreen(tree, &point);
+    SendMessageW(tree, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(tree), MAKELPARAM(point.x, point.y));
+    PumpMessages();
+    EXPECT_EQ(right, TreeView_GetSelection(tree));
+}

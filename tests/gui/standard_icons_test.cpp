@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "browser/standard_icons.h"
+#include "ui/list_thumbnails.h"
 #include "support/icon_builder.h"
 #include "support/windows_harness.h"
 
@@ -141,23 +142,23 @@ TEST_F(StandardIcons, PreparedIconsAre80PixelsFromTheGroupsAndReleaseDestroysThe
         EXPECT_EQ(uint32_t(want[2]) << 16 | want[1] << 8 | want[0], facts.colourAt);
     }
 
-    // The shared record's zero-filled buffers and their top-down headers.
+    // The shared record's zero-filled colour buffer, and the list road's
+    // top-down headers.
     const SharedThumbnail& shared = SharedThumbnailRecord();
     ASSERT_NE(nullptr, shared.colour);
-    ASSERT_NE(nullptr, shared.mask);
     const std::vector<BYTE> zeros(SharedThumbnailColourBytes, 0);
     EXPECT_EQ(0, std::memcmp(shared.colour->pixels, zeros.data(), SharedThumbnailColourBytes));
-    EXPECT_EQ(0, std::memcmp(shared.mask, zeros.data(), SharedThumbnailMaskBytes));
     const BITMAPINFOHEADER colourHeader = {40, 80, -80, 1, 24, BI_RGB, 19200, 0, 0, 0, 0};
     const BITMAPINFOHEADER maskHeader = {40, 80, -80, 1, 16, BI_RGB, 12800, 0, 0, 0, 0};
-    EXPECT_EQ(0, std::memcmp(&colourHeader, &shared.colourHeader, sizeof colourHeader));
-    EXPECT_EQ(0, std::memcmp(&maskHeader, &shared.maskHeader, sizeof maskHeader));
+    const BITMAPINFOHEADER roadColour = ThumbnailColourHeader();
+    const BITMAPINFOHEADER roadMask = ThumbnailMaskHeader();
+    EXPECT_EQ(0, std::memcmp(&colourHeader, &roadColour, sizeof colourHeader));
+    EXPECT_EQ(0, std::memcmp(&maskHeader, &roadMask, sizeof maskHeader));
 
     ReleaseStandardIcons();
     for (HICON icon : icons)
         EXPECT_FALSE(ReadIcon(icon).valid);
     EXPECT_EQ(nullptr, shared.colour);
-    EXPECT_EQ(nullptr, shared.mask);
     EXPECT_EQ(nullptr, StandardIcon(StandardIconFile));
 }
 
