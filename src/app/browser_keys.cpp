@@ -14,7 +14,7 @@ namespace {
 // itself is never reached this way.
 void GoToParentFolder(BrowserState* state)
 {
-    const TreeItemRecord* listed = SelectedFolderRecord();
+    const TreeItemRecord* listed = SelectedFolderRecord(state);
     HWND tree = state->left.control;
     if (!listed || !tree)
         return;

@@ -401,7 +401,7 @@ void WriteSettings()
     values.options = (Browser.flags & OptionFlagsMask) >> OptionFlagsShift;
 
     // The folder that the list shows.
-    const TreeItemRecord* listed = SelectedFolderRecord();
+    const TreeItemRecord* listed = SelectedFolderRecord(&Browser);
     values.startFolder = listed ? listed->absolute : nullptr;
     WriteSettingsFile(iniPath, values);
 }

@@ -308,7 +308,7 @@ void HandleListNotify(BrowserState* state, const NMHDR* header)
 void ApplyListChange(BrowserState* state, const ChangeRecord& change, WorkerSaveArea* saveArea)
 {
     HWND list = state->right.control;
-    const TreeItemRecord* folder = SelectedFolderRecord();
+    const TreeItemRecord* folder = SelectedFolderRecord(state);
     if (!list || !folder || !change.first)
         return;
     const bool inFolder = ILIsParent(folder->absolute, change.first, TRUE);

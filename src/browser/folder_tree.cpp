@@ -111,9 +111,9 @@ TreeItemRecord* TreeRecordOf(HWND tree, HTREEITEM item)
     return reinterpret_cast<TreeItemRecord*>(read.lParam);
 }
 
-TreeItemRecord* SelectedFolderRecord()
+TreeItemRecord* SelectedFolderRecord(const BrowserState* state)
 {
-    return TreeRecordOf(Browser.left.control, Browser.selectedTreeItem);
+    return TreeRecordOf(state->left.control, state->selectedTreeItem);
 }
 
 HTREEITEM InsertFolderItem(HWND tree, LPCITEMIDLIST parentList, LPCITEMIDLIST childId, IShellFolder* parentFolder,

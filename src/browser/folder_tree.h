@@ -51,7 +51,7 @@ TreeItemRecord* TreeRecordOf(HWND tree, HTREEITEM item);
 
 // The record of the folder that the file list shows (BrowserState's
 // selected tree item), or none.
-TreeItemRecord* SelectedFolderRecord();
+TreeItemRecord* SelectedFolderRecord(const BrowserState* state);
 
 // The tree's notification handler, called by the left pane.
 void HandleTreeNotify(BrowserState* state, const NMHDR* header);

@@ -210,7 +210,7 @@ TEST_F(FolderTree, TheStartFolderIsSelectedAndFoldersShowOnlyTheirSubFoldersInTh
     EXPECT_EQ(reinterpret_cast<WPARAM>(TreeRecordOf(tree, inner)), posted.wParam);
     EXPECT_EQ(reinterpret_cast<LPARAM>(inner), posted.lParam);
     Browser.selectedTreeItem = inner;
-    EXPECT_EQ(TreeRecordOf(tree, inner), SelectedFolderRecord());
+    EXPECT_EQ(TreeRecordOf(tree, inner), SelectedFolderRecord(&Browser));
 
     // Every record goes with its item when the window closes.
     EXPECT_LT(10u, LiveTreeRecordCount());

@@ -245,6 +245,28 @@ TEST_F(MainWindow, PanesStandAboveTheStatusBarAndOnlyTheRightOneFollowsTheWindow
     EXPECT_EQ(0, WidthOf(Browser.right.pane));
 }
 
+TEST_F(MainWindow, WhileTheFrameIsDraggedTheListIsArrangedOnlyAtTheEnd)
+{
+    CreateWithChildren(500, 300, 150);
+    HWND list = Browser.right.control;
+    const auto arranges = [&] { return (GetWindowLongPtrW(list, GWL_STYLE) & LVS_AUTOARRANGE) != 0; };
+    ASSERT_TRUE(arranges());
+
+    // The frame's drag as the window manager delivers it: enter, sizes, exit.
+    SendMessageW(window, WM_ENTERSIZEMOVE, 0, 0);
+    SetClientSize(620, 340);
+    EXPECT_FALSE(arranges());
+    EXPECT_EQ(620, PlaceOf(Browser.right.pane).right);
+    SendMessageW(window, WM_EXITSIZEMOVE, 0, 0);
+    EXPECT_TRUE(arranges());
+    EXPECT_EQ(0u, Browser.flags & SizingInProgress);
+
+    // A move without a change of size leaves the style alone.
+    SendMessageW(window, WM_ENTERSIZEMOVE, 0, 0);
+    SendMessageW(window, WM_EXITSIZEMOVE, 0, 0);
+    EXPECT_TRUE(arranges());
+}
+
 TEST_F(MainWindow, ASavedSplitWiderThanTheWindowIsBroughtIntoReach)
 {
     // The strip stays inside the window, with the right pane's 4 pixels.
