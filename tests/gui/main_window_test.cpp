@@ -167,6 +167,23 @@ TEST_F(MainWindow, CloseWithoutARunningWorkerDestroysTheWindowAtOnce)
     EXPECT_EQ(L"300", ReadSettingValue(ini, L"WIDTH"));
 }
 
+TEST_F(MainWindow, AWorkerThatEndsBeforeItsQueueIsReadyDoesNotHoldUpTheStart)
+{
+    // The worker is gone and its signal never comes: the children are made
+    // all the same instead of waiting for ever.
+    // (Its signal is taken here, so that it ends idle, holding no lock.)
+    Create(10, 10, 300, 200);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(Browser.workerReady, 10000));
+    Sleep(50);
+    TerminateThread(Browser.workerThread, 9);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(Browser.workerThread, 10000));
+    CreateMainChildren(&Browser, 150);
+    EXPECT_NE(nullptr, Browser.left.control);
+    EXPECT_NE(nullptr, Browser.right.control);
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, RunMessageLoop());
+}
+
 TEST_F(MainWindow, CopyDataTakesThePathAndAPathThatDoesNotExistIsCleared)
 {
     Create(10, 10, 300, 200);
