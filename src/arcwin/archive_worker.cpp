@@ -128,7 +128,7 @@ uint32_t StoreArchiveThumbnail(ArchiveWindowState* state, const ArchiveReply* re
     const int index = static_cast<int>(reply->index);
     auto* record = reply->index < state->reader.count ? &state->itemRecords[reply->index] : nullptr;
     if (reply->thumbnail && record) {
-        const int image = AddThumbnailImage(state->imageList, state->list, reply->thumbnail->block.pixels);
+        const int image = AddThumbnailImage(state->imageList, reply->thumbnail->block.pixels);
         if (image >= 0) {
             *record = reply->thumbnail->info;
             SetListViewItemImage(state->list, index, image);

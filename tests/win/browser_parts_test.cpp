@@ -5,9 +5,11 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include "image/imaging_services_win.h"
 #include "ui/browser_state.h"
 #include "ui/item_states.h"
+#include "ui/job_team.h"
 #include "ui/list_thumbnails.h"
 #include "ui/owners.h"
 
@@ -30,6 +33,86 @@ TEST(ItemStates, TheScanGoesFromTheStartToTheEndThenWrapsAndSkipsTriedItems)
     EXPECT_EQ(-1, FindUntriedItem(states, 2, 0));
     EXPECT_EQ(-1, FindUntriedItem(nullptr, 7, 0));
     EXPECT_EQ(2, FindUntriedItem(states, 5, 5));   // never reads past the count given
+}
+
+TEST(ItemStates, ABatchTakesTheNextUntriedItemsInScanOrderEachOnce)
+{
+    const uint8_t states[] = {1, 0, 0, 2, 0, 0, 2, 0};
+    uint32_t out[4] = {};
+    auto batch = [&](uint32_t count, int64_t start, uint32_t max) {
+        std::fill(out, out + 4, 99u);
+        const uint32_t n = FindUntriedBatch(states, count, start, max, out);
+        return std::vector<uint32_t>(out, out + n);
+    };
+    EXPECT_EQ((std::vector<uint32_t>{1, 2}), batch(8, -1, 2));
+    EXPECT_EQ((std::vector<uint32_t>{4, 5, 7, 1}), batch(8, 3, 4));  // after a scroll: to the end, then the top
+    EXPECT_EQ((std::vector<uint32_t>{7, 1, 2, 4}), batch(8, 7, 4));
+    EXPECT_EQ((std::vector<uint32_t>{1, 2, 4, 5}), batch(8, 8, 4));  // a start past the end: from the top
+    EXPECT_EQ((std::vector<uint32_t>{2, 4, 1}), batch(5, 2, 4));     // each once, never past the count
+    EXPECT_EQ(99u, out[3]);
+    EXPECT_EQ((std::vector<uint32_t>{}), batch(1, 0, 4));
+    EXPECT_EQ(0u, FindUntriedBatch(nullptr, 8, 0, 4, out));
+    EXPECT_EQ(0u, FindUntriedBatch(states, 8, 0, 0, out));
+}
+
+// Every job of a batch runs once, on the caller and the helpers together,
+// batch after batch; a team without helpers runs them on the caller.
+TEST(JobTeam, EveryJobRunsOnceAndRunReturnsWhenAllHaveEnded)
+{
+    struct Record {
+        std::atomic<int> runs[40];
+        std::atomic<int> running;
+        std::atomic<int> mostAtOnce;
+        std::atomic<DWORD> threads[4];
+    };
+    static Record record;
+    const JobFunction job = [](void* context, uint32_t i) {
+        Record* r = static_cast<Record*>(context);
+        const int now = ++r->running;
+        for (int most = r->mostAtOnce; now > most && !r->mostAtOnce.compare_exchange_weak(most, now);)
+            ;
+        for (auto& t : r->threads) {
+            DWORD none = 0;
+            if (t == GetCurrentThreadId() || t.compare_exchange_strong(none, GetCurrentThreadId()))
+                break;
+        }
+        Sleep(i % 3);
+        ++r->runs[i];
+        --r->running;
+    };
+    for (uint32_t helpers : {0u, 1u, 3u, 9u}) {
+        JobTeam team;
+        const uint32_t started = team.Start(helpers);
+        EXPECT_EQ(std::min(helpers, MaxJobThreads - 1), started);
+        for (uint32_t count : {0u, 1u, 7u, 40u}) {
+            for (auto& r : record.runs)
+                r = 0;
+            record.mostAtOnce = 0;
+            for (auto& t : record.threads)
+                t = 0;
+            team.Run(count, job, &record);
+            EXPECT_EQ(0, record.running);
+            for (uint32_t i = 0; i < 40; ++i)
+                EXPECT_EQ(i < count ? 1 : 0, int(record.runs[i])) << helpers << " " << count << " " << i;
+            EXPECT_LE(record.mostAtOnce, int(started) + 1);
+        }
+        // Forty jobs with a wait in them are shared out.
+        if (started > 0)
+            EXPECT_NE(0u, DWORD(record.threads[1]));
+        team.Stop();
+    }
+    EXPECT_GE(JobThreadCount(), 1u);
+    EXPECT_LE(JobThreadCount(), MaxJobThreads);
+}
+
+TEST(JobTeam, TakeJobHandsOutEachJobOnceAndStopsAtTheCount)
+{
+    volatile LONG next = 0;
+    EXPECT_EQ(0u, TakeJob(&next, 2));
+    EXPECT_EQ(1u, TakeJob(&next, 2));
+    EXPECT_EQ(2u, TakeJob(&next, 2));
+    EXPECT_EQ(2u, TakeJob(&next, 2));
+    EXPECT_EQ(2, next);  // the counter never goes past the count
 }
 
 TEST(ItemStates, AddingAndRemovingItemsKeepsTheWorkersScanOnTheSameItem)

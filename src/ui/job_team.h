@@ -1,0 +1,61 @@
+// A small team of threads that makes a handful of thumbnails at once: the
+// calling thread and its helpers take the jobs of one batch in order, one
+// at a time, until none is left; Run returns when every job has ended. A
+// thread holds one job at a time, so no more pictures are being decoded at
+// once than the team has threads. The jobs must be safe to run together
+// (the own decoders and the scaler are; GDI+ loads serialise themselves on
+// the shared lock).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Threads that make thumbnails, the caller included: one a processor, at
+// most MaxJobThreads.
+constexpr uint32_t MaxJobThreads = 4;
+uint32_t JobThreadCount();
+
+using JobFunction = void (*)(void* context, uint32_t job);
+
+// The first job not yet taken of a batch of count jobs whose next counter
+// is next: the counter's old value, or count when all are taken. Safe from
+// several threads at once.
+uint32_t TakeJob(volatile LONG* next, uint32_t count);
+
+class JobTeam {
+public:
+    JobTeam() = default;
+    ~JobTeam() { Stop(); }
+    JobTeam(const JobTeam&) = delete;
+    JobTeam& operator=(const JobTeam&) = delete;
+
+    // Starts helpers threads (at most MaxJobThreads - 1). Returns how many
+    // started: the team works with fewer, or with the caller alone.
+    uint32_t Start(uint32_t helpers);
+
+    // Runs job(context, i) for every i below count and returns when all
+    // have ended; the calling thread takes part.
+    void Run(uint32_t count, JobFunction job, void* context);
+
+    // Ends the helpers (each after its current job) and waits for them.
+    void Stop();
+
+private:
+    struct Helper {
+        JobTeam* team;
+        HANDLE thread;
+        HANDLE go;    // auto-reset: a batch, or the end
+        HANDLE done;  // auto-reset: the helper found no job left
+    };
+    static DWORD WINAPI HelperMain(void* parameter);
+    void Work();
+
+    Helper helpers_[MaxJobThreads - 1] = {};
+    uint32_t helperCount_ = 0;
+    volatile LONG next_ = 0;
+    uint32_t count_ = 0;
+    JobFunction job_ = nullptr;
+    void* context_ = nullptr;
+    volatile LONG stopping_ = 0;
+};
