@@ -8,6 +8,7 @@
 #include "platform/memory_block.h"
 #include "ui/list_thumbnails.h"
 #include "ui/messages.h"
+#include "ui/job_team.h"
 #include "ui/owners.h"
 #include "viewer/open_path.h"
 
@@ -139,11 +140,16 @@ uint32_t StoreArchiveThumbnail(ArchiveWindowState* state, const ArchiveReply* re
 
 namespace {
 
-// The worker's own state: the window's record, its one thumbnail record,
-// and whether the loop ends (with or without an answer).
+// The worker's own state: the window's record, one thumbnail record for
+// each member of a batch, the helpers, and whether the loop ends (with or
+// without an answer).
 struct ArchiveWorker {
     ArchiveWindowState* state;
-    ArchiveThumbnail* thumb;
+    ArchiveThumbnail* thumbs;  // batchMax records
+    uint32_t batchMax;
+    JobTeam team;
+    uint32_t first;  // the batch in hand: its first member
+    int results[WorkerBatchMax];
     bool quit;      // AT_QUIT: answered with CONTROL_WORKER_EXITED
     bool finished;  // AT_FINISH: ends without an answer
 };
@@ -165,13 +171,35 @@ void OnFinish(ArchiveWorker* w, uint32_t)
     w->finished = true;
 }
 
-// AT_RENDER: the member's thumbnail, or a failure, goes to the window.
-void OnRender(ArchiveWorker* w, uint32_t index)
+// A job of the team: one member's thumbnail. The extraction takes turns on
+// the reader lock; the decoding and scaling run side by side.
+void MakeMemberThumbnail(void* context, uint32_t job)
 {
-    ArchiveReply reply = {nullptr, index};
-    if (w->thumb && DecodeMember(w->state, w->thumb, index) == 0)
-        reply.thumbnail = w->thumb;
-    SendToWindow(w->state, MSG_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&reply), 0);
+    ArchiveWorker* w = static_cast<ArchiveWorker*>(context);
+    w->results[job] = DecodeMember(w->state, &w->thumbs[job], w->first + job);
+}
+
+// AT_RENDER: the thumbnails of the batch from member first on, each
+// result (or failure) to the window in member order. A waiting AT_QUIT
+// abandons the rest.
+void OnRender(ArchiveWorker* w, uint32_t first)
+{
+    const uint32_t count = w->state->reader.count;
+    if (!w->thumbs || first >= count) {
+        ArchiveReply reply = {nullptr, first, 1};
+        SendToWindow(w->state, MSG_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&reply), 0);
+        return;
+    }
+    const uint32_t members = count - first < w->batchMax ? count - first : w->batchMax;
+    w->first = first;
+    w->team.Run(members, MakeMemberThumbnail, w);
+    for (uint32_t i = 0; i < members; ++i) {
+        MSG msg;
+        if (PeekMessageW(&msg, nullptr, AT_QUIT, AT_QUIT, PM_NOREMOVE))
+            return;
+        ArchiveReply reply = {w->results[i] == 0 ? &w->thumbs[i] : nullptr, first + i, i + 1 == members};
+        SendToWindow(w->state, MSG_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&reply), 0);
+    }
 }
 
 // AT_OPEN: the member opens in a viewer (nothing when it does not decode).
@@ -193,13 +221,21 @@ const ArchiveWorkerRow ArchiveWorkerHandlers[] = {
 // order they were asked for until AT_QUIT (answered) or AT_FINISH (not).
 DWORD WINAPI ArchiveWorkerMain(void* parameter)
 {
-    ArchiveWorker w = {static_cast<ArchiveWindowState*>(parameter), nullptr, false, false};
+    ArchiveWorker w = {};
+    w.state = static_cast<ArchiveWindowState*>(parameter);
 
     // The queue exists before the window's first post can fail for long;
-    // nothing happens before the start signal.
+    // nothing happens before the start signal. Without memory for the
+    // batch's records the worker makes one thumbnail at a time.
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
-    w.thumb = static_cast<ArchiveThumbnail*>(calloc(1, sizeof(ArchiveThumbnail)));
+    const uint32_t threads = JobThreadCount();
+    w.batchMax = 1;
+    w.thumbs = static_cast<ArchiveThumbnail*>(calloc(threads, sizeof(ArchiveThumbnail)));
+    if (w.thumbs)
+        w.batchMax = 1 + w.team.Start(threads - 1);
+    else
+        w.thumbs = static_cast<ArchiveThumbnail*>(calloc(1, sizeof(ArchiveThumbnail)));
     GetMessageW(&msg, nullptr, 0, 0);
     SendToWindow(w.state, MSG_CONTROL, 0, 0);
 
@@ -213,7 +249,8 @@ DWORD WINAPI ArchiveWorkerMain(void* parameter)
     }
 
     // Only a window that is closing waits for this answer.
-    free(w.thumb);
+    w.team.Stop();
+    free(w.thumbs);
     if (w.quit)
         SendToWindow(w.state, MSG_CONTROL, 0, CONTROL_WORKER_EXITED);
     return 0;
