@@ -140,6 +140,8 @@ uint32_t StoreArchiveThumbnail(ArchiveWindowState* state, const ArchiveReply* re
 
 namespace {
 
+static_assert(JobBatchSize(MaxJobThreads) <= WorkerBatchMax, "a batch fits its records");
+
 // The worker's own state: the window's record, one thumbnail record for
 // each member of a batch, the helpers, and whether the loop ends (with or
 // without an answer).
@@ -231,9 +233,9 @@ DWORD WINAPI ArchiveWorkerMain(void* parameter)
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
     const uint32_t threads = JobThreadCount();
     w.batchMax = 1;
-    w.thumbs = static_cast<ArchiveThumbnail*>(calloc(threads, sizeof(ArchiveThumbnail)));
+    w.thumbs = static_cast<ArchiveThumbnail*>(calloc(WorkerBatchMax, sizeof(ArchiveThumbnail)));
     if (w.thumbs)
-        w.batchMax = 1 + w.team.Start(threads - 1);
+        w.batchMax = JobBatchSize(1 + w.team.Start(threads - 1));
     else
         w.thumbs = static_cast<ArchiveThumbnail*>(calloc(1, sizeof(ArchiveThumbnail)));
     GetMessageW(&msg, nullptr, 0, 0);

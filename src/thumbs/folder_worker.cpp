@@ -43,12 +43,13 @@ namespace {
 // gets the shell's icon.
 enum JobKind { JobGone, JobPicture, JobShellIcon };
 
-// One item of the batch: its file, opened by the worker, and what the
+static_assert(JobBatchSize(MaxJobThreads) <= WorkerBatchMax, "a batch fits its records");
+
+// One item of the batch: its path, found by the worker, and what the
 // thread that takes it makes of it.
 struct PictureJob {
-    JobKind kind;
+    JobKind kind;  // JobPicture until the file is classified
     wchar_t path[MAX_PATH];
-    FileHandle file;  // a picture's, until a thread takes it
     ImageInfo info;
     bool made;
 };
@@ -99,16 +100,21 @@ ThumbnailBlock* JobThumbnail(FolderWorker* w, uint32_t job)
     return static_cast<ThumbnailBlock*>(w->thumbs.get()) + job;
 }
 
-// A job of the team: a picture or an archive, its thumbnail straight from
-// the open file, which it closes. Runs on any of the team's threads.
+// A job of the team: a file opened and classified; a picture or an
+// archive gets its thumbnail straight from the file, any other file is
+// left to the shell's icon. Runs on any of the team's threads.
 void MakePicture(void* context, uint32_t job)
 {
     FolderWorker* w = static_cast<FolderWorker*>(context);
     PictureJob* p = &w->jobs[job];
-    if (p->kind != JobPicture || p->file == kInvalidFile)
+    if (p->kind != JobPicture)
         return;
-    ScopedFile file(p->file);
-    p->file = kInvalidFile;
+    const FileHandle opened = p->path[0] ? OpenAndClassify(p->path, nullptr) : kInvalidFile;
+    if (opened == kInvalidFile) {
+        p->kind = JobShellIcon;
+        return;
+    }
+    ScopedFile file(opened);
     const int64_t size = FileSize(file.get());
     if (size > 16 && size <= int64_t(UINT32_MAX) && w->thumbs)
         p->made = LoadImageThumbnail(p->path, file.get(), JobThumbnail(w, job), &p->info, uint32_t(size)) == 0;
@@ -174,19 +180,17 @@ void RunBatch(FolderWorker* w, int64_t start)
     SendToMain(w, MSG_REQUEST_ITEM, reinterpret_cast<WPARAM>(&batch), 0);
     w->save.currentIndex = int32_t(batch.indices[batch.count - 1]);
 
-    // The files are found and opened here, in the worker's apartment.
+    // The paths are found here, in the worker's apartment; the team opens
+    // the files.
     for (uint32_t i = 0; i < batch.count; ++i) {
         SetItemState(w->state, batch.indices[i], ItemTried);
         PictureJob& p = w->jobs[i];
         p = PictureJob{};
-        p.file = kInvalidFile;
         const ListItemRecord* record = static_cast<const ListItemRecord*>(batch.records[i]);
         if (!record)
             continue;
         w->paths.Find(record->absolute, p.path);
-        if (p.path[0])
-            p.file = OpenAndClassify(p.path, nullptr);
-        p.kind = p.file != kInvalidFile ? JobPicture : JobShellIcon;
+        p.kind = JobPicture;
     }
 
     w->team.Run(batch.count, MakePicture, w);
@@ -388,12 +392,12 @@ DWORD WINAPI FolderWorkerThread(void* param)
     w.workBuffer.reset(LocalAlloc(LMEM_FIXED, WorkerIconWorkBytes));
 
     // The helpers: one a further processor. Without memory for their
-    // thumbnails the worker makes them alone.
+    // thumbnails the worker makes them alone, one at a time.
     const uint32_t threads = JobThreadCount();
-    w.thumbs.reset(LocalAlloc(LMEM_FIXED, threads * sizeof(ThumbnailBlock)));
+    w.thumbs.reset(LocalAlloc(LMEM_FIXED, WorkerBatchMax * sizeof(ThumbnailBlock)));
     w.batchMax = 1;
     if (w.thumbs)
-        w.batchMax = 1 + w.team.Start(threads - 1);
+        w.batchMax = JobBatchSize(1 + w.team.Start(threads - 1));
     SetEvent(w.state->workerReady);
 
     // Until WT_QUIT (or the end of the queue).

@@ -32,6 +32,9 @@ uint32_t JobTeam::Start(uint32_t helpers)
                    CreateEventW(nullptr, FALSE, FALSE, nullptr)};
         if (h.go && h.done)
             h.thread = CreateThread(nullptr, 0, HelperMain, &h, 0, nullptr);
+        // Below the user interface, like the workers they help.
+        if (h.thread)
+            SetThreadPriority(h.thread, THREAD_PRIORITY_BELOW_NORMAL);
         if (!h.thread) {
             if (h.go)
                 CloseHandle(h.go);

@@ -16,6 +16,14 @@
 constexpr uint32_t MaxJobThreads = 4;
 uint32_t JobThreadCount();
 
+// The jobs in one batch for a team of threads: two a thread, so that the
+// round trips that ask for a batch and hand it back are shared by twice
+// as many thumbnails while each thread still holds one picture at a time.
+constexpr uint32_t JobBatchSize(uint32_t threads)
+{
+    return 2 * (threads < MaxJobThreads ? threads : MaxJobThreads);
+}
+
 using JobFunction = void (*)(void* context, uint32_t job);
 
 // The first job not yet taken of a batch of count jobs whose next counter
@@ -30,8 +38,9 @@ public:
     JobTeam(const JobTeam&) = delete;
     JobTeam& operator=(const JobTeam&) = delete;
 
-    // Starts helpers threads (at most MaxJobThreads - 1). Returns how many
-    // started: the team works with fewer, or with the caller alone.
+    // Starts helpers threads (at most MaxJobThreads - 1), below normal
+    // priority. Returns how many started: the team works with fewer, or
+    // with the caller alone.
     uint32_t Start(uint32_t helpers);
 
     // Runs job(context, i) for every i below count and returns when all

@@ -136,8 +136,9 @@ struct WorkerSaveArea {
 };
 
 // The most items in one batch of the folder worker (and members in one of
-// an archive worker): as many as it has threads making thumbnails.
-constexpr uint32_t WorkerBatchMax = 4;
+// an archive worker): two for each thread that makes thumbnails, at most
+// four threads.
+constexpr uint32_t WorkerBatchMax = 8;
 
 // The folder worker's request, passed by address with MSG_REQUEST_ITEM
 // (valid until that send returns): the list indices it wants; the main
