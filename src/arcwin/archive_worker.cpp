@@ -140,7 +140,7 @@ uint32_t StoreArchiveThumbnail(ArchiveWindowState* state, const ArchiveReply* re
 
 namespace {
 
-static_assert(JobBatchSize(MaxJobThreads) <= WorkerBatchMax, "a batch fits its records");
+static_assert(MaxBatchJobs <= WorkerBatchMax, "a batch fits its records");
 
 // The worker's own state: the window's record, one thumbnail record for
 // each member of a batch, the helpers, and whether the loop ends (with or
@@ -194,14 +194,20 @@ void OnRender(ArchiveWorker* w, uint32_t first)
     }
     const uint32_t members = count - first < w->batchMax ? count - first : w->batchMax;
     w->first = first;
-    w->team.Run(members, MakeMemberThumbnail, w);
-    for (uint32_t i = 0; i < members; ++i) {
+    // Each result goes as soon as its member is made, while the team makes
+    // the next ones.
+    w->team.Begin(members, MakeMemberThumbnail, w);
+    bool abandoned = false;
+    for (uint32_t i = 0; i < members && !abandoned; ++i) {
         MSG msg;
-        if (PeekMessageW(&msg, nullptr, AT_QUIT, AT_QUIT, PM_NOREMOVE))
-            return;
-        ArchiveReply reply = {w->results[i] == 0 ? &w->thumbs[i] : nullptr, first + i, i + 1 == members};
-        SendToWindow(w->state, MSG_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&reply), 0);
+        abandoned = PeekMessageW(&msg, nullptr, AT_QUIT, AT_QUIT, PM_NOREMOVE);
+        if (!abandoned) {
+            w->team.WaitJob(i);
+            ArchiveReply reply = {w->results[i] == 0 ? &w->thumbs[i] : nullptr, first + i, i + 1 == members};
+            SendToWindow(w->state, MSG_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&reply), 0);
+        }
     }
+    w->team.Finish(abandoned);
 }
 
 // AT_OPEN: the member opens in a viewer (nothing when it does not decode).

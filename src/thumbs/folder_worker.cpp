@@ -43,7 +43,7 @@ namespace {
 // gets the shell's icon.
 enum JobKind { JobGone, JobPicture, JobShellIcon };
 
-static_assert(JobBatchSize(MaxJobThreads) <= WorkerBatchMax, "a batch fits its records");
+static_assert(MaxBatchJobs <= WorkerBatchMax, "a batch fits its records");
 
 // One item of the batch: its path, found by the worker, and what the
 // thread that takes it makes of it.
@@ -167,7 +167,7 @@ void SendResult(FolderWorker* w, uint32_t job)
 
 // The next batch of the scan from start: asked for, marked tried (each
 // item is tried once per listing, whatever the result), made, and handed
-// back item by item.
+// back item by item in the batch's order.
 void RunBatch(FolderWorker* w, int64_t start)
 {
     WorkerBatch& batch = w->batch;
@@ -193,12 +193,18 @@ void RunBatch(FolderWorker* w, int64_t start)
         p.kind = JobPicture;
     }
 
-    w->team.Run(batch.count, MakePicture, w);
-    for (uint32_t i = 0; i < batch.count; ++i) {
-        if (InterruptWaiting())
-            return;
-        SendResult(w, i);
+    // Each result goes as soon as its item is made, while the team makes
+    // the next ones.
+    w->team.Begin(batch.count, MakePicture, w);
+    bool abandoned = false;
+    for (uint32_t i = 0; i < batch.count && !abandoned; ++i) {
+        abandoned = InterruptWaiting();
+        if (!abandoned) {
+            w->team.WaitJob(i);
+            SendResult(w, i);
+        }
     }
+    w->team.Finish(abandoned);
 }
 
 // WT_START_LIST: a new listing of count items, the files from first on.

@@ -1,10 +1,10 @@
 // A small team of threads that makes a handful of thumbnails at once: the
-// calling thread and its helpers take the jobs of one batch in order, one
-// at a time, until none is left; Run returns when every job has ended. A
-// thread holds one job at a time, so no more pictures are being decoded at
-// once than the team has threads. The jobs must be safe to run together
-// (the own decoders and the scaler are; GDI+ loads serialise themselves on
-// the shared lock).
+// helpers take the jobs of one batch in order, one at a time, until none
+// is left, and the calling thread can hand each result on as soon as its
+// job has ended (taking jobs itself while it waits). A thread holds one job
+// at a time, so no more pictures are being decoded at once than the team
+// has threads. The jobs must be safe to run together (the own decoders and
+// the scaler are; GDI+ loads serialise themselves on the shared lock).
 #pragma once
 
 #include <windows.h>
@@ -23,6 +23,7 @@ constexpr uint32_t JobBatchSize(uint32_t threads)
 {
     return 2 * (threads < MaxJobThreads ? threads : MaxJobThreads);
 }
+constexpr uint32_t MaxBatchJobs = JobBatchSize(MaxJobThreads);
 
 using JobFunction = void (*)(void* context, uint32_t job);
 
@@ -43,8 +44,20 @@ public:
     // with the caller alone.
     uint32_t Start(uint32_t helpers);
 
-    // Runs job(context, i) for every i below count and returns when all
-    // have ended; the calling thread takes part.
+    // Begins a batch: job(context, i) for every i below count (at most
+    // MaxBatchJobs); the helpers start on it at once.
+    void Begin(uint32_t count, JobFunction job, void* context);
+
+    // Returns when job i of the batch has ended; the caller takes jobs
+    // itself while it waits.
+    void WaitJob(uint32_t i);
+
+    // Returns when every job of the batch has ended (with abandon, every
+    // job that was taken: the others never run) and every helper is idle
+    // again: the batch's records may then be reused.
+    void Finish(bool abandon = false);
+
+    // Begin, every job, Finish.
     void Run(uint32_t count, JobFunction job, void* context);
 
     // Ends the helpers (each after its current job) and waits for them.
@@ -55,14 +68,17 @@ private:
         JobTeam* team;
         HANDLE thread;
         HANDLE go;    // auto-reset: a batch, or the end
-        HANDLE done;  // auto-reset: the helper found no job left
+        HANDLE idle;  // auto-reset: the helper found no job left
     };
     static DWORD WINAPI HelperMain(void* parameter);
-    void Work();
+    bool RunOne();  // takes and runs one job; false when none is left
 
     Helper helpers_[MaxJobThreads - 1] = {};
     uint32_t helperCount_ = 0;
+    HANDLE progress_ = nullptr;  // auto-reset: a job has ended
+    uint32_t woken_ = 0;         // helpers working on the batch
     volatile LONG next_ = 0;
+    volatile LONG ended_[MaxBatchJobs] = {};
     uint32_t count_ = 0;
     JobFunction job_ = nullptr;
     void* context_ = nullptr;

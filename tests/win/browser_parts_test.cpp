@@ -55,50 +55,80 @@ TEST(ItemStates, ABatchTakesTheNextUntriedItemsInScanOrderEachOnce)
     EXPECT_EQ(0u, FindUntriedBatch(states, 8, 0, 0, out));
 }
 
-// Every job of a batch runs once, on the caller and the helpers together,
-// batch after batch; a team without helpers runs them on the caller.
-TEST(JobTeam, EveryJobRunsOnceAndRunReturnsWhenAllHaveEnded)
-{
-    struct Record {
-        std::atomic<int> runs[40];
-        std::atomic<int> running;
-        std::atomic<int> mostAtOnce;
-        std::atomic<DWORD> threads[4];
-    };
-    static Record record;
-    const JobFunction job = [](void* context, uint32_t i) {
-        Record* r = static_cast<Record*>(context);
+// What the jobs of JobTeam's tests did: runs per job, how many ran at once.
+struct JobRecord {
+    std::atomic<int> runs[MaxBatchJobs];
+    std::atomic<int> running;
+    std::atomic<int> mostAtOnce;
+    std::atomic<int> threads;  // jobs run by another thread than the test's
+    DWORD caller;
+
+    void Clear()
+    {
+        for (auto& r : runs)
+            r = 0;
+        running = mostAtOnce = threads = 0;
+        caller = GetCurrentThreadId();
+    }
+    static void Job(void* context, uint32_t i)
+    {
+        JobRecord* r = static_cast<JobRecord*>(context);
         const int now = ++r->running;
         for (int most = r->mostAtOnce; now > most && !r->mostAtOnce.compare_exchange_weak(most, now);)
             ;
-        for (auto& t : r->threads) {
-            DWORD none = 0;
-            if (t == GetCurrentThreadId() || t.compare_exchange_strong(none, GetCurrentThreadId()))
-                break;
-        }
-        Sleep(i % 3);
+        if (GetCurrentThreadId() != r->caller)
+            ++r->threads;
+        Sleep(1 + i % 3);
         ++r->runs[i];
         --r->running;
-    };
+    }
+};
+
+// Every job of a batch runs once, on the caller and the helpers together,
+// batch after batch, never more at once than the team has threads; results
+// can be taken in order as each job ends; an abandoned batch runs no job
+// that was not taken.
+TEST(JobTeam, EveryJobRunsOnceInOrderOfTakingAndAnAbandonedBatchStops)
+{
+    static JobRecord record;
     for (uint32_t helpers : {0u, 1u, 3u, 9u}) {
         JobTeam team;
         const uint32_t started = team.Start(helpers);
         EXPECT_EQ(std::min(helpers, MaxJobThreads - 1), started);
-        for (uint32_t count : {0u, 1u, 7u, 40u}) {
-            for (auto& r : record.runs)
-                r = 0;
-            record.mostAtOnce = 0;
-            for (auto& t : record.threads)
-                t = 0;
-            team.Run(count, job, &record);
+        for (uint32_t count : {0u, 1u, 5u, MaxBatchJobs}) {
+            record.Clear();
+            team.Run(count, JobRecord::Job, &record);
             EXPECT_EQ(0, record.running);
-            for (uint32_t i = 0; i < 40; ++i)
+            for (uint32_t i = 0; i < MaxBatchJobs; ++i)
                 EXPECT_EQ(i < count ? 1 : 0, int(record.runs[i])) << helpers << " " << count << " " << i;
             EXPECT_LE(record.mostAtOnce, int(started) + 1);
         }
-        // Forty jobs with a wait in them are shared out.
         if (started > 0)
-            EXPECT_NE(0u, DWORD(record.threads[1]));
+            EXPECT_NE(0, int(record.threads)) << "the helpers took no job";
+
+        // In order: each job has ended when its wait returns.
+        record.Clear();
+        team.Begin(MaxBatchJobs, JobRecord::Job, &record);
+        for (uint32_t i = 0; i < MaxBatchJobs; ++i) {
+            team.WaitJob(i);
+            EXPECT_EQ(1, int(record.runs[i])) << i;
+        }
+        team.Finish();
+        EXPECT_EQ(0, record.running);
+
+        // Abandoned after the first: the jobs in progress end, no other starts.
+        record.Clear();
+        team.Begin(MaxBatchJobs, JobRecord::Job, &record);
+        team.WaitJob(0);
+        team.Finish(true);
+        EXPECT_EQ(0, record.running);
+        int ran = 0;
+        for (auto& r : record.runs) {
+            EXPECT_LE(int(r), 1);
+            ran += r;
+        }
+        if (started == 0)
+            EXPECT_EQ(1, ran);  // the caller alone: only the job waited for
         team.Stop();
     }
     EXPECT_GE(JobThreadCount(), 1u);
