@@ -18,7 +18,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -198,23 +197,24 @@ double RoundTripMs(HWND window, int rounds)
     return (Now() - t) * 1000 / rounds;
 }
 
-// The main thread's part of one thumbnail, in ms: adding an 80 x 80
-// picture to the list's image list and giving it to an item, then the
+// The main thread's part of one thumbnail, in ms a picture: adding an
+// 80 x 80 picture to an image list made for the listing's count (as the
+// listing makes it: no growth), giving the image to an item, and the
 // list's repaint.
 struct StoreCost {
-    double add, set, paint;  // ms a picture
-    double dc, section, listAdd;
+    double add, set, paint;
 };
 
-StoreCost StoreMs(HWND list, HIMAGELIST images, int items)
+StoreCost StoreMs(HWND list, int items)
 {
     static ThumbnailBlock thumb;
     StoreCost cost = {};
+    HIMAGELIST images = ImageList_Create(kThumbnailSide, kThumbnailSide, ILC_COLOR24 | ILC_MASK, items + 3, 0);
     for (int i = 0; i < items; ++i) {
         const double t0 = Now();
-        const int image = AddThumbnailImage(images, thumb.pixels);
+        AddThumbnailImage(images, thumb.pixels);
         const double t1 = Now();
-        SetListViewItemImage(list, i, image);
+        SetListViewItemImage(list, i, Browser.imageIndex[0]);
         const double t2 = Now();
         UpdateWindow(list);
         const double t3 = Now();
@@ -222,55 +222,7 @@ StoreCost StoreMs(HWND list, HIMAGELIST images, int items)
         cost.set += t2 - t1;
         cost.paint += t3 - t2;
     }
-    // Its parts: a window DC; a DIB section filled; ImageList_Add of ready bitmaps.
-    BITMAPINFO info = {};
-    info.bmiHeader = ThumbnailColourHeader();
-    void* bits = nullptr;
-    HBITMAP colour = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HBITMAP mask = CreateBitmap(kThumbnailSide, kThumbnailSide, 1, 1, nullptr);
-    for (int i = 0; i < items; ++i) {
-        const double t0 = Now();
-        HDC dc = GetDC(list);
-        ReleaseDC(list, dc);
-        const double t1 = Now();
-        HBITMAP section = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        std::memcpy(bits, thumb.pixels, kThumbnailBytes);
-        DeleteObject(section);
-        const double t2 = Now();
-        ImageList_Add(images, colour, mask);
-        const double t3 = Now();
-        cost.dc += t1 - t0;
-        cost.section += t2 - t1;
-        cost.listAdd += t3 - t2;
-    }
-    // Fresh image lists of the listing's size: the first and last hundred
-    // adds, several images in one add, and no mask.
-    for (int variant = 0; variant < 3; ++variant) {
-        const int per = variant == 1 ? 4 : 1;
-        HIMAGELIST fresh = ImageList_Create(kThumbnailSide, kThumbnailSide, variant == 2 ? ILC_COLOR24 : ILC_COLOR24 | ILC_MASK,
-                                            items + 3, 0);
-        BITMAPINFO wide = info;
-        wide.bmiHeader.biWidth = LONG(kThumbnailSide) * per;
-        HBITMAP strip = CreateDIBSection(nullptr, &wide, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HBITMAP stripMask = CreateBitmap(kThumbnailSide * per, kThumbnailSide, 1, 1, nullptr);
-        double first = 0, last = 0;
-        for (int i = 0; i < items; i += per) {
-            const double t = Now();
-            ImageList_Add(fresh, strip, variant == 2 ? nullptr : stripMask);
-            (i < items / 2 ? first : last) += Now() - t;
-        }
-        std::printf("  fresh list, %s: first half %.3f ms an image, second half %.3f\n",
-                    variant == 0 ? "one a call" : variant == 1 ? "four a call" : "no mask", first * 2000 / items,
-                    last * 2000 / items);
-        DeleteObject(strip);
-        DeleteObject(stripMask);
-        ImageList_Destroy(fresh);
-    }
-    DeleteObject(colour);
-    DeleteObject(mask);
-    cost.dc *= 1000.0 / items;
-    cost.section *= 1000.0 / items;
-    cost.listAdd *= 1000.0 / items;
+    ImageList_Destroy(images);
     cost.add *= 1000.0 / items;
     cost.set *= 1000.0 / items;
     cost.paint *= 1000.0 / items;
@@ -390,12 +342,10 @@ int wmain(int argc, wchar_t** argv)
     std::printf("listed to first thumbnail: %.3f s\n", first - listed);
 
     if (counting) {
-        const StoreCost store = StoreMs(Browser.right.control, Browser.listImages, pictureCount);
+        const StoreCost store = StoreMs(Browser.right.control, pictureCount);
         const double trip = RoundTripMs(window, pictureCount);
         std::printf("alone, ms a picture: image list add %.3f, item image %.3f, repaint %.3f; send + post %.3f\n",
                     store.add, store.set, store.paint, trip);
-        std::printf("  of the add: window DC %.3f, DIB section filled %.3f, ImageList_Add %.3f\n", store.dc,
-                    store.section, store.listAdd);
         std::printf("main thread busy to the last thumbnail: %.2f s (dispatched WM_PAINT %.2f s, other %.2f s)\n",
                     MainBusy, DispatchedPaint, DispatchedOther);
         std::printf("main thread, sent messages handled:");

@@ -6,9 +6,9 @@
 #include "archive/zip_extract.h"
 #include "image/load_image_win.h"
 #include "platform/memory_block.h"
+#include "ui/job_team.h"
 #include "ui/list_thumbnails.h"
 #include "ui/messages.h"
-#include "ui/job_team.h"
 #include "ui/owners.h"
 #include "viewer/open_path.h"
 

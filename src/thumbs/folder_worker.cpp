@@ -1,6 +1,6 @@
 // The folder worker: a message loop plus a table of handlers. It asks the
-// main thread for a small batch of list items at a time (as many as it has
-// threads making thumbnails), makes their 80 x 80 thumbnails (the picture
+// main thread for a small batch of list items at a time (two for each
+// thread making thumbnails), makes their 80 x 80 thumbnails (the picture
 // scaled straight from the file, by the worker and its helper threads
 // together; or the shell's icon, by the worker alone, in its apartment)
 // and hands them back one by one in the batch's order; between two batches
@@ -30,9 +30,9 @@
 #include "image/load_image_win.h"
 #include "image/shared_lock_win.h"
 #include "thumbs/item_path.h"
-#include "ui/job_team.h"
 #include "ui/browser_state.h"
 #include "ui/item_states.h"
+#include "ui/job_team.h"
 #include "ui/messages.h"
 #include "ui/owners.h"
 
@@ -62,8 +62,8 @@ struct FolderWorker {
     WorkerSaveArea save;
     bool done;  // no item with state 0 was left
     bool quit;
-    uint32_t batchMax;         // the worker and its helpers
-    JobTeam team;              // the helpers
+    uint32_t batchMax;         // items in a batch: two a thread of the team
+    JobTeam team;              // the worker's helpers
     WorkerBatch batch;         // the batch in hand
     PictureJob jobs[WorkerBatchMax];
     LocalOwner thumbs;         // one ThumbnailBlock a job

@@ -10,6 +10,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -208,7 +209,8 @@ protected:
 
     TempDir dir;
     HWND window = nullptr;
-    std::vector<TreeItemRecord> folders = std::vector<TreeItemRecord>();
+    // A deque: the records handed out stay where they are as more are made.
+    std::deque<TreeItemRecord> folders = std::deque<TreeItemRecord>();
 };
 
 // An image of the list's image list drawn on white, as 80 x 80 blue, green, red.
@@ -441,11 +443,11 @@ TEST_F(FolderListing, AScrollRestartsTheScanAndChangesWaitForTheNextFile)
 
 TEST_F(FolderListing, ResultsComeInScanOrderAndANewListingAbandonsTheBatchInHand)
 {
-    TreeItemRecord* pictures = Folder(L"pictures");
+    TreeItemRecord* pictures = Folder(L"batch");
     for (int i = 0; i < 9; ++i)
-        dir.Write(L"pictures\\" + std::to_wstring(i) + L".tga", TgaFile(64 + 8 * uint32_t(i), 48, Pattern));
-    TreeItemRecord* other = Folder(L"other");
-    dir.Write(L"other\\a.txt", std::vector<uint8_t>(30, 'a'));
+        dir.Write(L"batch\\" + std::to_wstring(i) + L".tga", TgaFile(64 + 8 * uint32_t(i), 48, Pattern));
+    TreeItemRecord* other = Folder(L"next");
+    dir.Write(L"next\\a.txt", std::vector<uint8_t>(30, 'a'));
 
     // Every reply names the item the request put next; the user picks
     // another folder while the first result is shown.
