@@ -163,11 +163,14 @@ void SendResult(FolderWorker* w, uint32_t job)
         reply.data = w->iconBuffer.get();
     }
     SendToMain(w, MSG_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&reply), thumbnail);
+
+    // Tried once in this listing, whatever came of it; marked once the main
+    // thread has the result, so that an item marked tried is also shown.
+    SetItemState(w->state, reply.index, ItemTried);
 }
 
-// The next batch of the scan from start: asked for, marked tried (each
-// item is tried once per listing, whatever the result), made, and handed
-// back item by item in the batch's order.
+// The next batch of the scan from start: asked for, made, and handed back
+// item by item in the batch's order, each then marked tried.
 void RunBatch(FolderWorker* w, int64_t start)
 {
     WorkerBatch& batch = w->batch;
@@ -183,7 +186,6 @@ void RunBatch(FolderWorker* w, int64_t start)
     // The paths are found here, in the worker's apartment; the team opens
     // the files.
     for (uint32_t i = 0; i < batch.count; ++i) {
-        SetItemState(w->state, batch.indices[i], ItemTried);
         PictureJob& p = w->jobs[i];
         p = PictureJob{};
         const ListItemRecord* record = static_cast<const ListItemRecord*>(batch.records[i]);
