@@ -7,7 +7,10 @@
 //      same files) in the same process, and the ratio of the two.
 //   2. A folder of small files: from selecting it to every item in the list
 //      with its standard icon, and from there to the first thumbnail.
-//   browse_timing.exe [PICTURES] [SMALL_FILES]   (default 1000 and 10000)
+//   browse_timing.exe [PICTURES] [SMALL_FILES] [mixed|own|gdiplus] [count]
+//   (default 1000, 10000, mixed). "own" uses the own formats only, "gdiplus"
+//   BMP, PNG and JPEG only. "count" also counts the messages between the
+//   threads and the main thread's busy time (hooks: slower, not for timing).
 #include <windows.h>
 #include <commctrl.h>
 #include <gdiplus.h>
@@ -26,6 +29,7 @@
 #include "image/thumbnail.h"
 #include "platform/file.h"
 #include "ui/browser_state.h"
+#include "ui/list_thumbnails.h"
 #include "ui/owners.h"
 
 #include "timing.h"
@@ -71,7 +75,8 @@ bool SaveWithGdiplus(const DecodedImage& picture, const std::wstring& path, cons
 
 // Makes the folder of pictures: the fixtures copied round-robin, and the
 // 640 x 400 MAG written again as BMP, PNG and JPEG.
-std::vector<std::wstring> MakePictures(const std::wstring& fixtures, const std::wstring& folder, int count)
+std::vector<std::wstring> MakePictures(const std::wstring& fixtures, const std::wstring& folder, int count,
+                                       const std::wstring& set)
 {
     const wchar_t* own[] = {L"mag\\s01_grad_640x400_mag16.mag", L"maki01\\s10_stripe2_640x400_maki.mki",
                             L"pi\\s02_plasma_320x200_pi16.pi", L"p2\\mb2_p2_15.p2"};
@@ -92,9 +97,11 @@ std::vector<std::wstring> MakePictures(const std::wstring& fixtures, const std::
     ReleaseDecodedImage(&grad);
 
     std::vector<std::wstring> sources;
-    for (const wchar_t* name : own)
-        sources.push_back(fixtures + name);
-    sources.insert(sources.end(), {bmp, pngPath, jpgPath});
+    if (set != L"gdiplus")
+        for (const wchar_t* name : own)
+            sources.push_back(fixtures + name);
+    if (set != L"own")
+        sources.insert(sources.end(), {bmp, pngPath, jpgPath});
     std::vector<std::wstring> files;
     for (int i = 0; i < count; ++i) {
         const std::wstring& source = sources[i % sources.size()];
@@ -108,12 +115,146 @@ std::vector<std::wstring> MakePictures(const std::wstring& fixtures, const std::
     return files;
 }
 
+// Message counts by hooks: what the main thread's windows receive (sent
+// and posted, the program's own messages apart) and what the worker takes
+// from its queue.
+long MainAppMessages[0x20];
+long MainOtherMessages;
+long WorkerMessages[0x10];
+double MainBusy;
+double MainAppTime[0x20];     // inclusive, sent messages handled at the top
+double DispatchedPaint, DispatchedOther;  // posted messages by DispatchMessage
+int SentDepth;
+double SentStart;
+
+LRESULT CALLBACK CountSent(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION) {
+        const CWPSTRUCT* m = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (m->message >= WM_APP && m->message < WM_APP + 0x20)
+            ++MainAppMessages[m->message - WM_APP];
+        else
+            ++MainOtherMessages;
+        if (SentDepth++ == 0)
+            SentStart = Now();
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK TimeSent(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION) {
+        const CWPRETSTRUCT* m = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+        if (--SentDepth == 0 && m->message >= WM_APP && m->message < WM_APP + 0x20)
+            MainAppTime[m->message - WM_APP] += Now() - SentStart;
+        if (SentDepth < 0)
+            SentDepth = 0;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK CountTaken(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION && wParam == PM_REMOVE) {
+        const MSG* m = reinterpret_cast<const MSG*>(lParam);
+        if (!m->hwnd && m->message >= WM_APP && m->message < WM_APP + 0x10)
+            ++WorkerMessages[m->message - WM_APP];
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A ping-pong thread: each round one synchronous send to the main window
+// and one thread message back, as one item of the worker's protocol costs
+// twice.
+struct PingPong {
+    HWND window;
+    int rounds;
+};
+
+DWORD WINAPI PingPongThread(void* param)
+{
+    PingPong* p = static_cast<PingPong*>(param);
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    for (int i = 0; i < p->rounds; ++i) {
+        SendMessageW(p->window, WM_NULL, 0, 0);
+        PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0);
+        GetMessageW(&msg, nullptr, 0, 0);
+    }
+    return 0;
+}
+
+// The cost of one send from a thread plus one post to a thread, each a
+// round trip between the threads, in ms.
+double RoundTripMs(HWND window, int rounds)
+{
+    PingPong p = {window, rounds};
+    const double t = Now();
+    HANDLE thread = CreateThread(nullptr, 0, PingPongThread, &p, 0, nullptr);
+    while (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT)
+        HandleOne();
+    CloseHandle(thread);
+    return (Now() - t) * 1000 / rounds;
+}
+
+// The main thread's part of one thumbnail, in ms a picture: adding an
+// 80 x 80 picture to an image list made for the listing's count (as the
+// listing makes it: no growth), giving the image to an item, and the
+// list's repaint.
+struct StoreCost {
+    double add, set, paint;
+};
+
+StoreCost StoreMs(HWND list, int items)
+{
+    static ThumbnailBlock thumb;
+    StoreCost cost = {};
+    HIMAGELIST images = ImageList_Create(kThumbnailSide, kThumbnailSide, ILC_COLOR24 | ILC_MASK, items + 3, 0);
+    for (int i = 0; i < items; ++i) {
+        const double t0 = Now();
+        AddThumbnailImage(images, thumb.pixels);
+        const double t1 = Now();
+        SetListViewItemImage(list, i, Browser.imageIndex[0]);
+        const double t2 = Now();
+        UpdateWindow(list);
+        const double t3 = Now();
+        cost.add += t1 - t0;
+        cost.set += t2 - t1;
+        cost.paint += t3 - t2;
+    }
+    ImageList_Destroy(images);
+    cost.add *= 1000.0 / items;
+    cost.set *= 1000.0 / items;
+    cost.paint *= 1000.0 / items;
+    return cost;
+}
+
+// HandleOne with the main thread's busy time added up.
+void HandleOneCounted()
+{
+    MSG msg;
+    const double t = Now();
+    if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        const double d = Now();
+        DispatchMessageW(&msg);
+        (msg.message == WM_PAINT ? DispatchedPaint : DispatchedOther) += Now() - d;
+        MainBusy += Now() - t;
+    } else {
+        MainBusy += Now() - t;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
     const int pictureCount = argc > 1 ? _wtoi(argv[1]) : 1000;
     const int smallCount = argc > 2 ? _wtoi(argv[2]) : 10000;
+    const std::wstring set = argc > 3 ? argv[3] : L"mixed";
+    const bool counting = argc > 4 && std::wstring(argv[4]) == L"count";
+    void (*handle)() = counting ? HandleOneCounted : HandleOne;
     ULONG_PTR token = 0;
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&token, &input, nullptr);
@@ -126,7 +267,7 @@ int wmain(int argc, wchar_t** argv)
     CreateDirectoryW(root.c_str(), nullptr);
     CreateDirectoryW(pictures.c_str(), nullptr);
     CreateDirectoryW(small.c_str(), nullptr);
-    const std::vector<std::wstring> files = MakePictures(FixturesDir(argv[0]), pictures, pictureCount);
+    const std::vector<std::wstring> files = MakePictures(FixturesDir(argv[0]), pictures, pictureCount, set);
     for (int i = 0; i < smallCount; ++i) {
         wchar_t name[64];
         swprintf(name, 64, L"\\s%05d.pi", i);
@@ -144,9 +285,26 @@ int wmain(int argc, wchar_t** argv)
     ItemIdListOwner folder(ILCreateFromPathW(pictures.c_str()));
     CreateMainChildren(&Browser, 288, folder.get());
     ShowWindow(window, SW_SHOWNORMAL);
-    while (!(Browser.itemCount == static_cast<DWORD>(pictureCount) && AllTried()))
-        HandleOne();
+    HHOOK sentHook = counting ? SetWindowsHookExW(WH_CALLWNDPROC, CountSent, nullptr, GetCurrentThreadId()) : nullptr;
+    HHOOK sentRetHook =
+        counting ? SetWindowsHookExW(WH_CALLWNDPROCRET, TimeSent, nullptr, GetCurrentThreadId()) : nullptr;
+    HHOOK takenHook =
+        counting ? SetWindowsHookExW(WH_GETMESSAGE, CountTaken, nullptr, Browser.workerThreadId) : nullptr;
+    while (Browser.itemCount != static_cast<DWORD>(pictureCount))
+        handle();
+    const double listedPictures = Now() - start;
+    while (!AnyThumbnail())
+        handle();
+    const double firstPicture = Now() - start;
+    while (!AllTried())
+        handle();
     const double browsed = Now() - start;
+    if (sentHook)
+        UnhookWindowsHookEx(sentHook);
+    if (takenHook)
+        UnhookWindowsHookEx(takenHook);
+    if (sentRetHook)
+        UnhookWindowsHookEx(sentRetHook);
 
     // The loading road alone over the same files.
     const double loadStart = Now();
@@ -174,13 +332,37 @@ int wmain(int argc, wchar_t** argv)
         HandleOne();
     const double first = Now();
 
-    std::printf("pictures: %d (%d load)\n", pictureCount, loaded);
+    std::printf("pictures: %d (%d load, %ls)\n", pictureCount, loaded, set.c_str());
+    std::printf("start to listed: %.2f s, to first thumbnail: %.2f s\n", listedPictures, firstPicture);
     std::printf("start to last thumbnail: %.2f s (%.1f ms a picture)\n", browsed, browsed * 1000 / pictureCount);
     std::printf("LoadImageThumbnail alone: %.2f s (%.1f ms a picture)\n", loading, loading * 1000 / pictureCount);
     std::printf("browser / loading: %.2f\n", browsed / loading);
     std::printf("small files: %d\n", smallCount);
     std::printf("selection to every item listed: %.2f s\n", listed - selected);
     std::printf("listed to first thumbnail: %.3f s\n", first - listed);
+
+    if (counting) {
+        const StoreCost store = StoreMs(Browser.right.control, pictureCount);
+        const double trip = RoundTripMs(window, pictureCount);
+        std::printf("alone, ms a picture: image list add %.3f, item image %.3f, repaint %.3f; send + post %.3f\n",
+                    store.add, store.set, store.paint, trip);
+        std::printf("main thread busy to the last thumbnail: %.2f s (dispatched WM_PAINT %.2f s, other %.2f s)\n",
+                    MainBusy, DispatchedPaint, DispatchedOther);
+        std::printf("main thread, sent messages handled:");
+        for (int m = 0; m < 0x20; ++m)
+            if (MainAppTime[m] > 0)
+                std::printf(" WM_APP+0x%02x %.2f s", m, MainAppTime[m]);
+        std::printf("\n");
+        std::printf("per picture, to the main thread:");
+        for (int m = 0; m < 0x20; ++m)
+            if (MainAppMessages[m])
+                std::printf(" WM_APP+0x%02x %.2f", m, double(MainAppMessages[m]) / pictureCount);
+        std::printf(" other %.2f\nper picture, taken by the worker:", double(MainOtherMessages) / pictureCount);
+        for (int m = 0; m < 0x10; ++m)
+            if (WorkerMessages[m])
+                std::printf(" WM_APP+0x%02x %.2f", m, double(WorkerMessages[m]) / pictureCount);
+        std::printf("\n");
+    }
 
     SendMessageW(window, WM_CLOSE, 0, 0);
     RunMessageLoop();

@@ -313,14 +313,17 @@ LRESULT OnShowMember(ArchiveWindowState*, HWND, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-// Stores one thumbnail and asks for the next, or tells the worker that
-// there is no more: members are decoded here from then on.
+// Stores one thumbnail; after a batch's last, asks for the next batch, or
+// tells the worker that there is no more: members are decoded here from
+// then on.
 LRESULT OnThumbnailReady(ArchiveWindowState* state, HWND, WPARAM wParam, LPARAM)
 {
     const auto* reply = reinterpret_cast<const ArchiveReply*>(wParam);
     if (!reply)
         return 0;
     const uint32_t count = StoreArchiveThumbnail(state, reply);
+    if (!reply->last)
+        return 0;
     const uint32_t next = reply->index + 1;
     if (next < count) {
         PostToArchiveWorker(state, AT_RENDER, next);

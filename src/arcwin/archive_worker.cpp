@@ -6,6 +6,7 @@
 #include "archive/zip_extract.h"
 #include "image/load_image_win.h"
 #include "platform/memory_block.h"
+#include "ui/job_team.h"
 #include "ui/list_thumbnails.h"
 #include "ui/messages.h"
 #include "ui/owners.h"
@@ -128,7 +129,7 @@ uint32_t StoreArchiveThumbnail(ArchiveWindowState* state, const ArchiveReply* re
     const int index = static_cast<int>(reply->index);
     auto* record = reply->index < state->reader.count ? &state->itemRecords[reply->index] : nullptr;
     if (reply->thumbnail && record) {
-        const int image = AddThumbnailImage(state->imageList, state->list, reply->thumbnail->block.pixels);
+        const int image = AddThumbnailImage(state->imageList, reply->thumbnail->block.pixels);
         if (image >= 0) {
             *record = reply->thumbnail->info;
             SetListViewItemImage(state->list, index, image);
@@ -139,11 +140,18 @@ uint32_t StoreArchiveThumbnail(ArchiveWindowState* state, const ArchiveReply* re
 
 namespace {
 
-// The worker's own state: the window's record, its one thumbnail record,
-// and whether the loop ends (with or without an answer).
+static_assert(MaxBatchJobs <= WorkerBatchMax, "a batch fits its records");
+
+// The worker's own state: the window's record, one thumbnail record for
+// each member of a batch, the helpers, and whether the loop ends (with or
+// without an answer).
 struct ArchiveWorker {
     ArchiveWindowState* state;
-    ArchiveThumbnail* thumb;
+    ArchiveThumbnail* thumbs;  // batchMax records
+    uint32_t batchMax;
+    JobTeam team;
+    uint32_t first;  // the batch in hand: its first member
+    int results[WorkerBatchMax];
     bool quit;      // AT_QUIT: answered with CONTROL_WORKER_EXITED
     bool finished;  // AT_FINISH: ends without an answer
 };
@@ -165,13 +173,41 @@ void OnFinish(ArchiveWorker* w, uint32_t)
     w->finished = true;
 }
 
-// AT_RENDER: the member's thumbnail, or a failure, goes to the window.
-void OnRender(ArchiveWorker* w, uint32_t index)
+// A job of the team: one member's thumbnail. The extraction takes turns on
+// the reader lock; the decoding and scaling run side by side.
+void MakeMemberThumbnail(void* context, uint32_t job)
 {
-    ArchiveReply reply = {nullptr, index};
-    if (w->thumb && DecodeMember(w->state, w->thumb, index) == 0)
-        reply.thumbnail = w->thumb;
-    SendToWindow(w->state, MSG_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&reply), 0);
+    ArchiveWorker* w = static_cast<ArchiveWorker*>(context);
+    w->results[job] = DecodeMember(w->state, &w->thumbs[job], w->first + job);
+}
+
+// AT_RENDER: the thumbnails of the batch from member first on, each
+// result (or failure) to the window in member order. A waiting AT_QUIT
+// abandons the rest.
+void OnRender(ArchiveWorker* w, uint32_t first)
+{
+    const uint32_t count = w->state->reader.count;
+    if (!w->thumbs || first >= count) {
+        ArchiveReply reply = {nullptr, first, 1};
+        SendToWindow(w->state, MSG_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&reply), 0);
+        return;
+    }
+    const uint32_t members = count - first < w->batchMax ? count - first : w->batchMax;
+    w->first = first;
+    // Each result goes as soon as its member is made, while the team makes
+    // the next ones.
+    w->team.Begin(members, MakeMemberThumbnail, w);
+    bool abandoned = false;
+    for (uint32_t i = 0; i < members && !abandoned; ++i) {
+        MSG msg;
+        abandoned = PeekMessageW(&msg, nullptr, AT_QUIT, AT_QUIT, PM_NOREMOVE);
+        if (!abandoned) {
+            w->team.WaitJob(i);
+            ArchiveReply reply = {w->results[i] == 0 ? &w->thumbs[i] : nullptr, first + i, i + 1 == members};
+            SendToWindow(w->state, MSG_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&reply), 0);
+        }
+    }
+    w->team.Finish(abandoned);
 }
 
 // AT_OPEN: the member opens in a viewer (nothing when it does not decode).
@@ -193,13 +229,21 @@ const ArchiveWorkerRow ArchiveWorkerHandlers[] = {
 // order they were asked for until AT_QUIT (answered) or AT_FINISH (not).
 DWORD WINAPI ArchiveWorkerMain(void* parameter)
 {
-    ArchiveWorker w = {static_cast<ArchiveWindowState*>(parameter), nullptr, false, false};
+    ArchiveWorker w = {};
+    w.state = static_cast<ArchiveWindowState*>(parameter);
 
     // The queue exists before the window's first post can fail for long;
-    // nothing happens before the start signal.
+    // nothing happens before the start signal. Without memory for the
+    // batch's records the worker makes one thumbnail at a time.
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
-    w.thumb = static_cast<ArchiveThumbnail*>(calloc(1, sizeof(ArchiveThumbnail)));
+    const uint32_t threads = JobThreadCount();
+    w.batchMax = 1;
+    w.thumbs = static_cast<ArchiveThumbnail*>(calloc(WorkerBatchMax, sizeof(ArchiveThumbnail)));
+    if (w.thumbs)
+        w.batchMax = JobBatchSize(1 + w.team.Start(threads - 1));
+    else
+        w.thumbs = static_cast<ArchiveThumbnail*>(calloc(1, sizeof(ArchiveThumbnail)));
     GetMessageW(&msg, nullptr, 0, 0);
     SendToWindow(w.state, MSG_CONTROL, 0, 0);
 
@@ -213,7 +257,8 @@ DWORD WINAPI ArchiveWorkerMain(void* parameter)
     }
 
     // Only a window that is closing waits for this answer.
-    free(w.thumb);
+    w.team.Stop();
+    free(w.thumbs);
     if (w.quit)
         SendToWindow(w.state, MSG_CONTROL, 0, CONTROL_WORKER_EXITED);
     return 0;

@@ -1,5 +1,7 @@
-// The archive window's worker thread: the members' thumbnails one at a time
-// in member order, and members decoded for viewer windows, all from memory.
+// The archive window's worker thread: the members' thumbnails a small batch
+// at a time in member order (made by the worker and a helper thread a
+// further processor, handed back one by one), and members decoded for
+// viewer windows, all from memory.
 #pragma once
 
 #include <windows.h>
@@ -18,11 +20,12 @@ struct ArchiveThumbnail {
 };
 
 // Passed by address with MSG_THUMBNAIL_READY, valid until that send
-// returns: the thumbnail record, or none when the attempt failed, and the
-// member it belongs to.
+// returns: the thumbnail record, or none when the attempt failed, the
+// member it belongs to, and whether it is the batch's last reply.
 struct ArchiveReply {
     const ArchiveThumbnail* thumbnail;
     uint32_t index;
+    uint32_t last;
 };
 
 // Bytes of a member's beginning that are tried, and the compressed bytes

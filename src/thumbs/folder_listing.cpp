@@ -81,19 +81,14 @@ bool InsertListedItem(HWND list, const TreeItemRecord* folder, LPCITEMIDLIST chi
     return true;
 }
 
-// A picture: the thumbnail the worker made in the shared colour buffer.
-// Returns the new image's index, or -1.
-int AddPicture(BrowserState* state, HWND list, ListItemRecord* record, const SharedThumbnail* shared,
-               const ImageInfo* info)
+// A picture: the thumbnail the worker made. Returns the new image's index, or -1.
+int AddPicture(BrowserState* state, ListItemRecord* record, const ThumbnailBlock* thumbnail, const ImageInfo* info)
 {
-    if (!shared->colour)
-        return -1;
-
     // The selection status shows the picture's own size and depth.
     record->width = info->width;
     record->height = info->height;
     record->bitDepth = info->bitsPerPixel;
-    return AddThumbnailImage(state->listImages, list, shared->colour->pixels);
+    return AddThumbnailImage(state->listImages, thumbnail->pixels);
 }
 
 // A shell icon: the IconImage80 made an icon. Returns the new image's index, or -1.
@@ -196,15 +191,18 @@ void ListFolder(BrowserState* state, TreeItemRecord* folder)
     state->changeRegistration[0] = registration ? registration : NoChangeRegistration;
 }
 
-void RequestItem(BrowserState* state, WPARAM index)
+void RequestItems(BrowserState* state, WorkerBatch* batch)
 {
     // An item that has gone is still answered, without a record: the worker
-    // marks it tried and goes on instead of waiting for nothing.
-    ListItemRecord* record = index <= WPARAM(INT_MAX) ? ListRecordOf(state->right.control, int(index)) : nullptr;
-    PostToWorker(WT_RENDER_ITEM, reinterpret_cast<WPARAM>(record), LPARAM(index));
+    // marks it tried and goes on.
+    const uint32_t count = batch->count < WorkerBatchMax ? batch->count : WorkerBatchMax;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t index = batch->indices[i];
+        batch->records[i] = index <= uint32_t(INT_MAX) ? ListRecordOf(state->right.control, int(index)) : nullptr;
+    }
 }
 
-void StoreThumbnail(BrowserState* state, WPARAM replyParam, LPARAM sharedParam)
+void StoreThumbnail(BrowserState* state, WPARAM replyParam, LPARAM thumbnailParam)
 {
     const WorkerReply* reply = reinterpret_cast<const WorkerReply*>(replyParam);
     HWND list = state->right.control;
@@ -216,8 +214,8 @@ void StoreThumbnail(BrowserState* state, WPARAM replyParam, LPARAM sharedParam)
         return;
 
     const int image =
-        sharedParam ? AddPicture(state, list, record, reinterpret_cast<const SharedThumbnail*>(sharedParam),
-                                 static_cast<const ImageInfo*>(reply->data))
+        thumbnailParam ? AddPicture(state, record, reinterpret_cast<const ThumbnailBlock*>(thumbnailParam),
+                                    static_cast<const ImageInfo*>(reply->data))
                     : AddIcon(state, static_cast<const BYTE*>(reply->data));
     if (image >= 0)
         SetListViewItemImage(list, index, image);
@@ -245,15 +243,17 @@ void PostNextFromVisible(BrowserState* state)
 
 LRESULT OnWorkerRequestItem(BrowserState* state, HWND, WPARAM wParam, LPARAM lParam)
 {
-    if (lParam == 0)
-        RequestItem(state, wParam);
+    if (lParam == 0 && wParam)
+        RequestItems(state, reinterpret_cast<WorkerBatch*>(wParam));
     return 0;
 }
 
 LRESULT OnWorkerThumbnailReady(BrowserState* state, HWND, WPARAM wParam, LPARAM lParam)
 {
     StoreThumbnail(state, wParam, lParam);
-    PostNextFromVisible(state);
+    const WorkerReply* reply = reinterpret_cast<const WorkerReply*>(wParam);
+    if (!reply || reply->last)
+        PostNextFromVisible(state);
     return 0;
 }
 

@@ -9,24 +9,26 @@
 
 #include "browser/folder_tree.h"
 #include "ui/browser_state.h"
+#include "ui/messages.h"
 
 // Lists the folder of a tree item: folders first, then files (hidden ones
 // too), each with its standard icon; registers for the folder's changes
 // and posts WT_START_LIST.
 void ListFolder(BrowserState* state, TreeItemRecord* folder);
 
-// Hands list item index to the worker (WT_RENDER_ITEM).
-void RequestItem(BrowserState* state, WPARAM index);
+// Hands the worker the records of the items its batch names.
+void RequestItems(BrowserState* state, WorkerBatch* batch);
 
 // Puts the worker's result for one item into the image list: reply is the
-// WorkerReply (0 on failure), shared the shared thumbnail record for a
-// picture, 0 for a shell icon.
-void StoreThumbnail(BrowserState* state, WPARAM reply, LPARAM shared);
+// WorkerReply (its data none on failure), thumbnail the ThumbnailBlock for
+// a picture, 0 for a shell icon.
+void StoreThumbnail(BrowserState* state, WPARAM reply, LPARAM thumbnail);
 
-// MSG_REQUEST_ITEM: the item asked for (lParam 1: the listing is empty).
+// MSG_REQUEST_ITEM: the records of the batch (lParam 1: the listing is empty).
 LRESULT OnWorkerRequestItem(BrowserState* state, HWND window, WPARAM wParam, LPARAM lParam);
 
-// MSG_THUMBNAIL_READY: the result goes into the list, the worker goes on.
+// MSG_THUMBNAIL_READY: the result goes into the list; after the batch's
+// last one, the worker goes on.
 LRESULT OnWorkerThumbnailReady(BrowserState* state, HWND window, WPARAM wParam, LPARAM lParam);
 
 // MSG_FOLDER_LISTED: the list shows the tree item from now on; a file

@@ -1,14 +1,18 @@
 // The folder worker: a message loop plus a table of handlers. It asks the
-// main thread for one list item at a time, makes its 80 x 80 thumbnail
-// (the picture scaled straight from the file, or the shell's icon) and
-// hands it back; between two items it lets the main thread apply the
-// queued shell changes. Everything goes to the main window by synchronous
-// sends, so what the worker passes by address stays valid until handled.
+// main thread for a small batch of list items at a time (two for each
+// thread making thumbnails), makes their 80 x 80 thumbnails (the picture
+// scaled straight from the file, by the worker and its helper threads
+// together; or the shell's icon, by the worker alone, in its apartment)
+// and hands them back one by one in the batch's order; between two batches
+// it lets the main thread apply the queued shell changes. Everything goes
+// to the main window by synchronous sends, so what the worker passes by
+// address stays valid until handled; the worker never touches the list.
 //
-// One scan runs at a time: every MSG_REQUEST_ITEM that names an item is
-// answered by exactly one WT_RENDER_ITEM, and while that answer is
-// outstanding a WT_NEXT is a second start of the scan and is dropped. Thus
-// no change is ever applied while an item's record waits in the queue.
+// One scan runs at a time: the records of a batch come back inside the
+// request's send, and the next batch is asked for only after the main
+// thread has answered the last reply of this one with WT_NEXT. Thus no
+// change is ever applied while the worker holds a record. A quit or a new
+// listing waiting in the queue abandons the rest of a batch.
 #include "thumbs/folder_worker.h"
 
 #include <commctrl.h>
@@ -25,12 +29,30 @@
 #include "image/classify.h"
 #include "image/load_image_win.h"
 #include "image/shared_lock_win.h"
+#include "thumbs/item_path.h"
 #include "ui/browser_state.h"
 #include "ui/item_states.h"
+#include "ui/job_team.h"
 #include "ui/messages.h"
 #include "ui/owners.h"
 
 namespace {
+
+// What an item of the batch is: gone from the list, a picture (or an
+// archive) whose thumbnail comes from the file, or any other file, which
+// gets the shell's icon.
+enum JobKind { JobGone, JobPicture, JobShellIcon };
+
+static_assert(MaxBatchJobs <= WorkerBatchMax, "a batch fits its records");
+
+// One item of the batch: its path, found by the worker, and what the
+// thread that takes it makes of it.
+struct PictureJob {
+    JobKind kind;  // JobPicture until the file is classified
+    wchar_t path[MAX_PATH];
+    ImageInfo info;
+    bool made;
+};
 
 // The worker's own state. The save area holds the live scan position (the
 // item count and the current index), so that the adjustments the main
@@ -38,12 +60,17 @@ namespace {
 struct FolderWorker {
     BrowserState* state;
     WorkerSaveArea save;
-    bool done;          // no item with state 0 was left
-    bool awaitingItem;  // a MSG_REQUEST_ITEM waits for its WT_RENDER_ITEM
+    bool done;  // no item with state 0 was left
     bool quit;
+    uint32_t batchMax;         // items in a batch: two a thread of the team
+    JobTeam team;              // the worker's helpers
+    WorkerBatch batch;         // the batch in hand
+    PictureJob jobs[WorkerBatchMax];
+    LocalOwner thumbs;         // one ThumbnailBlock a job
     ComPtr<IImageList> systemImages;  // may be missing
     LocalOwner iconBuffer;
     LocalOwner workBuffer;
+    ItemPathFinder paths;  // the listed folder, bound in the worker's apartment
 };
 
 using WorkerHandler = void (*)(FolderWorker*, WPARAM, LPARAM);
@@ -58,13 +85,6 @@ LRESULT SendToMain(FolderWorker* w, UINT message, WPARAM wParam, LPARAM lParam)
     return SendMessageW(w->state->mainWindow, message, wParam, lParam);
 }
 
-// Asks the main thread for item index; it answers with WT_RENDER_ITEM.
-void RequestIndex(FolderWorker* w, uint32_t index)
-{
-    w->awaitingItem = true;
-    SendToMain(w, MSG_REQUEST_ITEM, index, 0);
-}
-
 // The number of item states the scan may read: the main thread keeps the
 // table and the save area's count in step; the smaller one is safe.
 uint32_t ScanLength(const FolderWorker* w)
@@ -75,66 +95,118 @@ uint32_t ScanLength(const FolderWorker* w)
     return w->save.itemCount < s->itemCount ? w->save.itemCount : s->itemCount;
 }
 
-// The first untried item from start to the end, else from 0; -1 when none.
-int32_t FindUntried(const FolderWorker* w, int64_t start)
+ThumbnailBlock* JobThumbnail(FolderWorker* w, uint32_t job)
 {
-    return FindUntriedItem(w->state->itemStates, ScanLength(w), start);
+    return static_cast<ThumbnailBlock*>(w->thumbs.get()) + job;
 }
 
-void SendFailure(FolderWorker* w)
+// A job of the team: a file opened and classified; a picture or an
+// archive gets its thumbnail straight from the file, any other file is
+// left to the shell's icon. Runs on any of the team's threads.
+void MakePicture(void* context, uint32_t job)
 {
-    SendToMain(w, MSG_THUMBNAIL_READY, 0, 0);
-}
-
-// A picture or an archive: the thumbnail straight from the open file.
-void RenderPicture(FolderWorker* w, const wchar_t* path, FileHandle opened, uint32_t index)
-{
-    ImageInfo info = {};
-    SharedThumbnail& shared = SharedThumbnailRecord();
-    bool made = false;
-    {
-        ScopedFile file(opened);
-        const int64_t size = FileSize(file.get());
-        if (size > 16 && size <= int64_t(UINT32_MAX) && shared.colour)
-            made = LoadImageThumbnail(path, file.get(), shared.colour, &info, uint32_t(size)) == 0;
-    }
-    if (!made) {
-        SendFailure(w);
+    FolderWorker* w = static_cast<FolderWorker*>(context);
+    PictureJob* p = &w->jobs[job];
+    if (p->kind != JobPicture)
+        return;
+    const FileHandle opened = p->path[0] ? OpenAndClassify(p->path, nullptr) : kInvalidFile;
+    if (opened == kInvalidFile) {
+        p->kind = JobShellIcon;
         return;
     }
-    WorkerReply reply = {&info, index};
-    SendToMain(w, MSG_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&reply), reinterpret_cast<LPARAM>(&shared));
+    ScopedFile file(opened);
+    const int64_t size = FileSize(file.get());
+    if (size > 16 && size <= int64_t(UINT32_MAX) && w->thumbs)
+        p->made = LoadImageThumbnail(p->path, file.get(), JobThumbnail(w, job), &p->info, uint32_t(size)) == 0;
 }
 
-// Any other file: the shell's large icon for it, made an IconImage80.
-void RenderShellIcon(FolderWorker* w, const ListItemRecord* record, uint32_t index)
+// Any other file: the shell's large icon for it, made an IconImage80 in
+// the icon buffer. Returns false when there is none.
+bool MakeShellIcon(FolderWorker* w, const ListItemRecord* record)
 {
     BYTE* iconBuffer = static_cast<BYTE*>(w->iconBuffer.get());
     BYTE* work = static_cast<BYTE*>(w->workBuffer.get());
-    if (!w->systemImages || !iconBuffer || !work) {
-        SendFailure(w);
-        return;
-    }
+    if (!w->systemImages || !iconBuffer || !work)
+        return false;
     SHFILEINFOW info = {};
     if (!SHGetFileInfoW(reinterpret_cast<LPCWSTR>(record->absolute), 0, &info, sizeof info,
                         SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_ATTRIBUTES) ||
-        (info.dwAttributes & SFGAO_FOLDER)) {
-        SendFailure(w);
-        return;
-    }
+        (info.dwAttributes & SFGAO_FOLDER))
+        return false;
     IconOwner icon;
-    if (FAILED(w->systemImages->GetIcon(info.iIcon, ILD_TRANSPARENT, icon.receive())) || !icon) {
-        SendFailure(w);
+    if (FAILED(w->systemImages->GetIcon(info.iIcon, ILD_TRANSPARENT, icon.receive())) || !icon)
+        return false;
+    return IconToThumbnail(icon.get(), iconBuffer, work);
+}
+
+// Whether a quit or a new listing waits: the batch in hand is then
+// abandoned.
+bool InterruptWaiting()
+{
+    MSG msg;
+    return PeekMessageW(&msg, nullptr, WT_QUIT, WT_QUIT, PM_NOREMOVE) ||
+           PeekMessageW(&msg, nullptr, WT_LIST_FOLDER, WT_LIST_FOLDER, PM_NOREMOVE);
+}
+
+// Hands item job's result to the main thread: the picture's thumbnail,
+// the shell's icon, or a failure.
+void SendResult(FolderWorker* w, uint32_t job)
+{
+    const PictureJob& p = w->jobs[job];
+    const ListItemRecord* record = static_cast<const ListItemRecord*>(w->batch.records[job]);
+    WorkerReply reply = {nullptr, w->batch.indices[job], job + 1 == w->batch.count};
+    LPARAM thumbnail = 0;
+    if (p.made) {
+        reply.data = &p.info;
+        thumbnail = reinterpret_cast<LPARAM>(JobThumbnail(w, job));
+    } else if (p.kind == JobShellIcon && MakeShellIcon(w, record)) {
+        reply.data = w->iconBuffer.get();
+    }
+    SendToMain(w, MSG_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&reply), thumbnail);
+
+    // Tried once in this listing, whatever came of it; marked once the main
+    // thread has the result, so that an item marked tried is also shown.
+    SetItemState(w->state, reply.index, ItemTried);
+}
+
+// The next batch of the scan from start: asked for, made, and handed back
+// item by item in the batch's order, each then marked tried.
+void RunBatch(FolderWorker* w, int64_t start)
+{
+    WorkerBatch& batch = w->batch;
+    batch = WorkerBatch{};
+    batch.count = FindUntriedBatch(w->state->itemStates, ScanLength(w), start, w->batchMax, batch.indices);
+    if (batch.count == 0) {
+        w->done = true;
         return;
     }
-    const bool made = IconToThumbnail(icon.get(), iconBuffer, work);
-    icon.reset();
-    if (!made) {
-        SendFailure(w);
-        return;
+    SendToMain(w, MSG_REQUEST_ITEM, reinterpret_cast<WPARAM>(&batch), 0);
+    w->save.currentIndex = int32_t(batch.indices[batch.count - 1]);
+
+    // The paths are found here, in the worker's apartment; the team opens
+    // the files.
+    for (uint32_t i = 0; i < batch.count; ++i) {
+        PictureJob& p = w->jobs[i];
+        p = PictureJob{};
+        const ListItemRecord* record = static_cast<const ListItemRecord*>(batch.records[i]);
+        if (!record)
+            continue;
+        w->paths.Find(record->absolute, p.path);
+        p.kind = JobPicture;
     }
-    WorkerReply reply = {iconBuffer, index};
-    SendToMain(w, MSG_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&reply), 0);
+
+    // Each result goes as soon as its item is made, while the team makes
+    // the next ones.
+    w->team.Begin(batch.count, MakePicture, w);
+    bool abandoned = false;
+    for (uint32_t i = 0; i < batch.count && !abandoned; ++i) {
+        abandoned = InterruptWaiting();
+        if (!abandoned) {
+            w->team.WaitJob(i);
+            SendResult(w, i);
+        }
+    }
+    w->team.Finish(abandoned);
 }
 
 // WT_START_LIST: a new listing of count items, the files from first on.
@@ -148,43 +220,14 @@ void OnStartList(FolderWorker* w, WPARAM first, LPARAM count)
         return;
     else {
         w->done = false;
-        RequestIndex(w, uint32_t(first));
+        RunBatch(w, int64_t(first));
     }
-}
-
-// WT_RENDER_ITEM: the item the worker asked for (no record when it has
-// gone from the list). Its state becomes 2 whatever the result, so that it
-// is tried once per listing.
-void OnRenderItem(FolderWorker* w, WPARAM recordParam, LPARAM indexParam)
-{
-    if (!w->awaitingItem)
-        return;
-    w->awaitingItem = false;
-    const uint32_t index = uint32_t(indexParam);
-    const ListItemRecord* record = reinterpret_cast<const ListItemRecord*>(recordParam);
-    w->save.currentIndex = int32_t(index);
-    SetItemState(w->state, index, ItemTried);
-    if (!record) {
-        SendFailure(w);
-        return;
-    }
-
-    wchar_t path[MAX_PATH] = L"";
-    if (!SHGetPathFromIDListW(record->absolute, path))
-        path[0] = L'\0';
-    const FileHandle file = path[0] ? OpenAndClassify(path, nullptr) : kInvalidFile;
-    if (file != kInvalidFile)
-        RenderPicture(w, path, file, index);
-    else
-        RenderShellIcon(w, record, index);
 }
 
 // WT_NEXT: goes on after the current item, from wParam, or resumes the
 // WT_NEXT that queued changes deferred.
 void OnNext(FolderWorker* w, WPARAM wParam, LPARAM modeParam)
 {
-    if (w->awaitingItem)
-        return;
     uint64_t from = wParam;
     uint64_t mode = uint64_t(modeParam);
     if (mode == uint64_t(WorkerNextResume)) {
@@ -192,7 +235,7 @@ void OnNext(FolderWorker* w, WPARAM wParam, LPARAM modeParam)
         mode = w->save.nextMode;
     }
 
-    // Queued changes are applied first, while no item is held.
+    // Queued changes are applied first, while no record is held.
     DWORD changes;
     {
         SharedLockHolder lock;
@@ -210,13 +253,7 @@ void OnNext(FolderWorker* w, WPARAM wParam, LPARAM modeParam)
         start = w->save.currentIndex < 0 ? -1 : int64_t(w->save.currentIndex) + 1;
     else if (mode == uint64_t(WorkerNextFromIndex))
         start = from > uint64_t(INT32_MAX) ? int64_t(INT32_MAX) : int64_t(from);
-    const int32_t k = FindUntried(w, start);
-    if (k < 0) {
-        w->done = true;
-        return;
-    }
-    w->save.currentIndex = k;
-    RequestIndex(w, uint32_t(k));
+    RunBatch(w, start);
 }
 
 // WT_CHANGES: an idle worker is woken so that the changes get applied.
@@ -230,8 +267,8 @@ void OnChanges(FolderWorker* w, WPARAM, LPARAM)
 
 // WT_LIST_FOLDER: every waiting message is taken; the last folder request
 // counts. A waiting WT_QUIT wins over the listing and WT_CHANGES is kept;
-// WT_START_LIST, WT_RENDER_ITEM and WT_NEXT belong to the listing that is
-// being replaced (their records are freed with it) and are dropped.
+// WT_START_LIST and WT_NEXT belong to the listing that is being replaced
+// and are dropped.
 void OnListFolder(FolderWorker* w, WPARAM record, LPARAM treeItem)
 {
     bool changes = false;
@@ -256,10 +293,10 @@ void OnListFolder(FolderWorker* w, WPARAM record, LPARAM treeItem)
     SendToMain(w, MSG_FOLDER_LISTED, record, treeItem);
 
     // Nothing of the old listing is held; the new one starts with WT_START_LIST.
+    w->paths.Reset();
     w->save.itemCount = 0;
     w->save.currentIndex = -1;
     w->done = true;
-    w->awaitingItem = false;
     if (changes)
         OnChanges(w, 0, 0);
 }
@@ -272,7 +309,6 @@ void OnQuit(FolderWorker* w, WPARAM, LPARAM)
 const WorkerRow WorkerHandlers[] = {
     {WT_QUIT, OnQuit},
     {WT_START_LIST, OnStartList},
-    {WT_RENDER_ITEM, OnRenderItem},
     {WT_NEXT, OnNext},
     {WT_LIST_FOLDER, OnListFolder},
     {WT_CHANGES, OnChanges},
@@ -362,6 +398,14 @@ DWORD WINAPI FolderWorkerThread(void* param)
         w.systemImages.reset();
     w.iconBuffer.reset(LocalAlloc(LMEM_FIXED, WorkerIconBufferBytes));
     w.workBuffer.reset(LocalAlloc(LMEM_FIXED, WorkerIconWorkBytes));
+
+    // The helpers: one a further processor. Without memory for their
+    // thumbnails the worker makes them alone, one at a time.
+    const uint32_t threads = JobThreadCount();
+    w.thumbs.reset(LocalAlloc(LMEM_FIXED, WorkerBatchMax * sizeof(ThumbnailBlock)));
+    w.batchMax = 1;
+    if (w.thumbs)
+        w.batchMax = JobBatchSize(1 + w.team.Start(threads - 1));
     SetEvent(w.state->workerReady);
 
     // Until WT_QUIT (or the end of the queue).
@@ -373,9 +417,12 @@ DWORD WINAPI FolderWorkerThread(void* param)
     }
 
     // Everything is released before the main window may go.
+    w.team.Stop();
+    w.thumbs.reset();
     w.iconBuffer.reset();
     w.workBuffer.reset();
     w.systemImages.reset();
+    w.paths.Reset();
     if (SUCCEEDED(com))
         CoUninitialize();
     SendMessageW(w.state->mainWindow, MSG_CONTROL, 0, CONTROL_WORKER_EXITED);

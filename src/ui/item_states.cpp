@@ -56,15 +56,20 @@ void SetItemState(BrowserState* state, uint32_t index, ItemState value)
 
 int32_t FindUntriedItem(const uint8_t* states, uint32_t count, int64_t start)
 {
-    if (!states)
-        return -1;
-    if (start >= 0) {
-        for (int64_t k = start; k < int64_t(count); ++k)
-            if (states[k] == ItemUntried)
-                return int32_t(k);
-    }
-    for (uint32_t k = 0; k < count; ++k)
+    uint32_t first = 0;
+    return FindUntriedBatch(states, count, start, 1, &first) ? int32_t(first) : -1;
+}
+
+uint32_t FindUntriedBatch(const uint8_t* states, uint32_t count, int64_t start, uint32_t max, uint32_t* out)
+{
+    if (!states || count == 0)
+        return 0;
+    const uint32_t first = start >= 0 && start < int64_t(count) ? uint32_t(start) : 0;
+    uint32_t found = 0;
+    for (uint32_t step = 0; step < count && found < max; ++step) {
+        const uint32_t k = first + step < count ? first + step : first + step - count;
         if (states[k] == ItemUntried)
-            return int32_t(k);
-    return -1;
+            out[found++] = k;
+    }
+    return found;
 }

@@ -35,3 +35,8 @@ void SetItemState(BrowserState* state, uint32_t index, ItemState value);
 // The first untried item of states[0 .. count) from start on, else from 0;
 // -1 when none. A negative start searches from 0.
 int32_t FindUntriedItem(const uint8_t* states, uint32_t count, int64_t start);
+
+// The next batch of the scan: up to max untried items in the order the scan
+// meets them, from start to the end, then from 0 (a start outside the
+// table: from 0), each once, into out. Returns how many.
+uint32_t FindUntriedBatch(const uint8_t* states, uint32_t count, int64_t start, uint32_t max, uint32_t* out);

@@ -20,9 +20,9 @@ BITMAPINFOHEADER ThumbnailColourHeader();
 BITMAPINFOHEADER ThumbnailMaskHeader();
 
 // Adds a thumbnail (kThumbnailBytes of blue, green, red, top row first) to
-// the image list as an opaque image, through bitmaps compatible with the
-// window's screen. Returns the new image's index, or -1.
-int AddThumbnailImage(HIMAGELIST images, HWND window, const uint8_t* pixels);
+// the image list as an opaque image, through DIB sections (the image list
+// converts them to its own form). Returns the new image's index, or -1.
+int AddThumbnailImage(HIMAGELIST images, const uint8_t* pixels);
 
 // Inserts an item with its text, image and record at index. Returns the
 // item's index, or -1.

@@ -19,25 +19,24 @@
 // CONTROL_WORKER_EXITED (sent); the main window waits for that answer.
 constexpr UINT WT_QUIT = WM_APP + 0x00;
 // A new listing: wParam the index of the first file (the folders come
-// first), lParam the item count. Answer: MSG_REQUEST_ITEM for that file,
-// or MSG_REQUEST_ITEM with lParam 1 for an empty listing; nothing when the
-// listing holds folders only.
+// first), lParam the item count. Answer: MSG_REQUEST_ITEM for the batch
+// that begins with that file, or MSG_REQUEST_ITEM with lParam 1 for an
+// empty listing; nothing when the listing holds folders only.
 constexpr UINT WT_START_LIST = WM_APP + 0x01;
-// The item asked for: wParam its ListItemRecord (borrowed; valid because no
-// change is applied while the worker holds it; none when the item has
-// gone), lParam its index. Answer: MSG_THUMBNAIL_READY.
-constexpr UINT WT_RENDER_ITEM = WM_APP + 0x02;
+// WM_APP + 0x02 is unused: the items come back in MSG_REQUEST_ITEM's batch.
 // Go on: lParam the mode (WorkerNext*), wParam the index for
 // WorkerNextFromIndex. Answer: MSG_CHANGES_PENDING when changes are queued,
-// else MSG_REQUEST_ITEM for the next untried item, else nothing (done). A
-// WT_NEXT while an item is asked for is dropped.
+// else MSG_REQUEST_ITEM for the next batch of untried items, else nothing
+// (done).
 constexpr UINT WT_NEXT = WM_APP + 0x03;
 // List a folder: wParam the tree item's TreeItemRecord (owned by the tree
 // item), lParam the HTREEITEM. Only the last of several waiting requests
-// counts. Answer: MSG_FOLDER_LISTED.
+// counts; a batch in hand is abandoned (its remaining results are not
+// sent). Answer: MSG_FOLDER_LISTED.
 constexpr UINT WT_LIST_FOLDER = WM_APP + 0x04;
 // Changes were queued: wParam the queue's block (not read). Answer: an
-// idle worker sends MSG_RESTART; a busy one applies them at its next pause.
+// idle worker sends MSG_RESTART; a busy one applies them at its next pause
+// (between two batches).
 constexpr UINT WT_CHANGES = WM_APP + 0x05;
 
 // WT_NEXT's modes.
@@ -65,16 +64,21 @@ constexpr UINT MSG_CONTROL = WM_APP + 0x11;
 // To itself (sent after WM_COPYDATA, posted for the next queued path): show
 // PendingPath.
 constexpr UINT MSG_OPEN_PENDING = WM_APP + 0x13;
-// From the folder worker (sent): wParam the index of the item it wants.
-// lParam 0: answer WT_RENDER_ITEM; lParam 1: the listing is empty, no answer.
+// From the folder worker (sent): wParam a WorkerBatch naming the items it
+// wants, in the order it makes them; the main thread fills in their
+// records before the send returns (the batch is the answer). lParam 1: the
+// listing is empty, wParam 0, no answer.
 constexpr UINT MSG_REQUEST_ITEM = WM_APP + 0x14;
-// From the folder worker (sent): wParam a WorkerReply (none: the item
-// failed and keeps its icon), lParam the SharedThumbnail whose colour
-// buffer holds a picture's thumbnail (0: the reply holds an IconImage80).
-// Both stay the worker's and are valid until the send returns. Answer:
-// WT_NEXT. From an archive worker to its window: wParam an ArchiveReply,
-// likewise valid until the send returns; answer AT_RENDER of the next
-// member, or AT_FINISH after the last.
+// From the folder worker (sent), once for every item of the batch, in the
+// batch's order: wParam a WorkerReply (its data none: the item failed and
+// keeps its icon), lParam the ThumbnailBlock that holds a picture's
+// thumbnail (0: the reply holds an IconImage80, or nothing). Both stay the
+// worker's and are valid until the send returns. Answer: WT_NEXT after the
+// batch's last reply. From an archive worker to its window: wParam an
+// ArchiveReply, likewise valid until the send returns, once for every
+// member of the AT_RENDER batch in member order; answer AT_RENDER of the
+// next batch after the batch's last reply, or AT_FINISH after the last
+// member.
 constexpr UINT MSG_THUMBNAIL_READY = WM_APP + 0x15;
 // From the folder worker (sent): wParam the TreeItemRecord and lParam the
 // HTREEITEM of the last WT_LIST_FOLDER. The main thread fills the list.
@@ -96,7 +100,9 @@ constexpr UINT MSG_CHANGES_PENDING = WM_APP + 0x18;
 constexpr UINT AT_QUIT = WM_APP + 0x00;
 // Begin. Answer: MSG_CONTROL with lParam 0.
 constexpr UINT AT_START = WM_APP + 0x01;
-// Make a member's thumbnail. Answer: MSG_THUMBNAIL_READY.
+// Make the thumbnails of the members from wParam on, as many as the
+// worker makes at once (ArchiveBatchSize). Answer: MSG_THUMBNAIL_READY for
+// each of them.
 constexpr UINT AT_RENDER = WM_APP + 0x02;
 // The thumbnails are done: the worker ends without an answer; the window
 // decodes members itself from now on and waits for the thread's end.
@@ -129,11 +135,29 @@ struct WorkerSaveArea {
     int32_t currentIndex;  // -1 = none
 };
 
+// The most items in one batch of the folder worker (and members in one of
+// an archive worker): two for each thread that makes thumbnails, at most
+// four threads.
+constexpr uint32_t WorkerBatchMax = 8;
+
+// The folder worker's request, passed by address with MSG_REQUEST_ITEM
+// (valid until that send returns): the list indices it wants; the main
+// thread puts each item's ListItemRecord in records (none for an item that
+// has gone). The records are borrowed: no change is applied to the list
+// while the worker holds a batch.
+struct WorkerBatch {
+    uint32_t count;
+    uint32_t indices[WorkerBatchMax];
+    const void* records[WorkerBatchMax];
+};
+
 // The folder worker's reply record, passed by address with
 // MSG_THUMBNAIL_READY (valid until that send returns): the result data (an
-// ImageInfo for a picture, the icon buffer for a shell icon) and the list
-// index it belongs to.
+// ImageInfo for a picture, the icon buffer for a shell icon, none for a
+// failure), the list index it belongs to, and whether it is the batch's
+// last reply.
 struct WorkerReply {
     const void* data;
     uint32_t index;
+    uint32_t last;
 };

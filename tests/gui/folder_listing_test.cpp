@@ -10,6 +10,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -42,7 +43,8 @@ struct Seen {
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
-    WorkerSaveArea save;  // a copy, for MSG_CHANGES_PENDING
+    WorkerSaveArea save;            // a copy, for MSG_CHANGES_PENDING
+    std::vector<uint32_t> indices;  // the batch of a MSG_REQUEST_ITEM
 };
 
 // What the main window receives from the worker, recorded by a subclass
@@ -54,9 +56,13 @@ WNDPROC mainProc = nullptr;
 LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message >= MSG_REQUEST_ITEM && message <= MSG_CHANGES_PENDING) {
-        Seen s = {message, wParam, lParam, {}};
+        Seen s = {message, wParam, lParam, {}, {}};
         if (message == MSG_CHANGES_PENDING)
             s.save = *reinterpret_cast<const WorkerSaveArea*>(wParam);
+        if (message == MSG_REQUEST_ITEM && wParam) {
+            const auto* batch = reinterpret_cast<const WorkerBatch*>(wParam);
+            s.indices.assign(batch->indices, batch->indices + batch->count);
+        }
         seen.push_back(s);
         if (hook)
             hook(s);
@@ -174,7 +180,7 @@ protected:
     {
         std::vector<uint32_t> indices;
         for (const Seen& s : Since(folder, MSG_REQUEST_ITEM))
-            indices.push_back(uint32_t(s.wParam));
+            indices.insert(indices.end(), s.indices.begin(), s.indices.end());
         return indices;
     }
 
@@ -203,7 +209,8 @@ protected:
 
     TempDir dir;
     HWND window = nullptr;
-    std::vector<TreeItemRecord> folders = std::vector<TreeItemRecord>();
+    // A deque: the records handed out stay where they are as more are made.
+    std::deque<TreeItemRecord> folders = std::deque<TreeItemRecord>();
 };
 
 // An image of the list's image list drawn on white, as 80 x 80 blue, green, red.
@@ -372,17 +379,22 @@ TEST_F(FolderListing, AScrollRestartsTheScanAndChangesWaitForTheNextFile)
     ItemIdListOwner elsewhere(ILCreateFromPathW(dir.Path(L"").c_str()));
     ASSERT_TRUE(elsewhere);
 
-    // The user scrolls the list down while the first file is made (the
+    // The user scrolls the list down while the first batch is made (the
     // scroll bar's message to the real list); a shell change comes while
     // the worker is asked for item 21; one more comes with the last result.
     int firstVisible = -1;
+    std::vector<uint32_t> firstBatch;
+    const auto holds = [](const Seen& s, uint32_t index) {
+        return std::find(s.indices.begin(), s.indices.end(), index) != s.indices.end();
+    };
     hook = [&](const Seen& s) {
-        if (s.message == MSG_REQUEST_ITEM && s.wParam == 0 && s.lParam == 0) {
+        if (s.message == MSG_REQUEST_ITEM && !s.indices.empty() && s.indices[0] == 0) {
+            firstBatch = s.indices;
             for (int i = 0; i < 40 && FirstVisibleListItem(Browser.right.control) < 12; ++i)
                 SendMessageW(Browser.right.control, WM_VSCROLL, SB_LINEDOWN, 0);
             firstVisible = FirstVisibleListItem(Browser.right.control);
         }
-        if (s.message == MSG_REQUEST_ITEM && s.wParam == 21) {
+        if (s.message == MSG_REQUEST_ITEM && holds(s, 21)) {
             AppendChange(elsewhere.get(), nullptr, SHCNE_UPDATEITEM, ChangeFromList);
             PostToWorker(WT_CHANGES, 0, 0);
         }
@@ -395,30 +407,38 @@ TEST_F(FolderListing, AScrollRestartsTheScanAndChangesWaitForTheNextFile)
     ListAndWait(folder, 30);
     ASSERT_GE(firstVisible, 12) << "the list did not scroll";
     ASSERT_LT(firstVisible, 22);
-    std::vector<uint32_t> expected = {0};
+    // The first batch began at item 0; the scan went on from the first
+    // visible item to the end, then from the top.
+    ASSERT_FALSE(firstBatch.empty());
+    ASSERT_LT(firstBatch.back(), uint32_t(firstVisible));
+    std::vector<uint32_t> expected = firstBatch;
     for (uint32_t i = uint32_t(firstVisible); i < 30; ++i)
         expected.push_back(i);
-    for (uint32_t i = 1; i < uint32_t(firstVisible); ++i)
+    for (uint32_t i = firstBatch.back() + 1; i < uint32_t(firstVisible); ++i)
         expected.push_back(i);
     EXPECT_EQ(expected, RequestedIndices(folder));
     EXPECT_EQ(-1, Browser.firstVisibleIndex);
 
-    // The changes were applied after item 21's result, before the next
-    // request; the change that came with the last result at the worker's
-    // last look at the count, without a restart.
+    // The changes were applied after the last result of item 21's batch,
+    // before the next request; the change that came with the last result at
+    // the worker's last look at the count, without a restart.
     ASSERT_TRUE(WaitFor([&] { return Since(folder, MSG_CHANGES_PENDING).size() == 2; }));
     const std::vector<Seen> pending = Since(folder, MSG_CHANGES_PENDING);
     EXPECT_EQ(0u, Since(folder, MSG_RESTART).size());
+    size_t at = size_t(ListedAt(folder));
+    while (!(seen[at].message == MSG_REQUEST_ITEM && holds(seen[at], 21)))
+        ++at;
+    const std::vector<uint32_t> batch = seen[at].indices;
     EXPECT_EQ(30u, pending[0].save.itemCount);
-    EXPECT_EQ(21, pending[0].save.currentIndex);
+    EXPECT_EQ(int32_t(batch.back()), pending[0].save.currentIndex);
     EXPECT_EQ(0u, pending[0].save.nextMode);
     EXPECT_EQ(0u, Browser.changeCount);
-    size_t at = size_t(ListedAt(folder));
-    while (seen[at].message != MSG_CHANGES_PENDING)
-        ++at;
-    EXPECT_EQ(MSG_THUMBNAIL_READY, seen[at - 1].message);
-    EXPECT_EQ(21u, seen[at - 2].wParam);
-    EXPECT_EQ(22u, seen[at + 1].wParam);
+    for (size_t i = 0; i < batch.size(); ++i)
+        ASSERT_EQ(MSG_THUMBNAIL_READY, seen[at + 1 + i].message);
+    at += 1 + batch.size();
+    EXPECT_EQ(MSG_CHANGES_PENDING, seen[at].message);
+    ASSERT_EQ(MSG_REQUEST_ITEM, seen[at + 1].message);
+    EXPECT_EQ(batch.back() + 1, seen[at + 1].indices.at(0));
 
     // The wheel reaches the list as well: it scrolls, and the first visible
     // item is kept for the worker.
@@ -429,6 +449,40 @@ TEST_F(FolderListing, AScrollRestartsTheScanAndChangesWaitForTheNextFile)
     SendMessageW(list, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(static_cast<short>(-3 * WHEEL_DELTA))), 0);
     EXPECT_GT(FirstVisibleListItem(list), 0);
     EXPECT_EQ(FirstVisibleListItem(list), Browser.firstVisibleIndex);
+}
+
+TEST_F(FolderListing, ResultsComeInScanOrderAndANewListingAbandonsTheBatchInHand)
+{
+    TreeItemRecord* pictures = Folder(L"batch");
+    for (int i = 0; i < 9; ++i)
+        dir.Write(L"batch\\" + std::to_wstring(i) + L".tga", TgaFile(64 + 8 * uint32_t(i), 48, Pattern));
+    TreeItemRecord* other = Folder(L"next");
+    dir.Write(L"next\\a.txt", std::vector<uint8_t>(30, 'a'));
+
+    // Every reply names the item the request put next; the user picks
+    // another folder while the first result is shown.
+    std::vector<uint32_t> replied;
+    hook = [&](const Seen& s) {
+        if (s.message != MSG_THUMBNAIL_READY || ListedAt(other) >= 0)
+            return;
+        replied.push_back(reinterpret_cast<const WorkerReply*>(s.wParam)->index);
+        if (replied.size() == 1)
+            PostToWorker(WT_LIST_FOLDER, WPARAM(other), 0);
+    };
+    ASSERT_TRUE(PostToWorker(WT_LIST_FOLDER, WPARAM(pictures), 0));
+    ASSERT_TRUE(WaitFor([&] { return ListedAt(other) >= 0 && Since(other, MSG_THUMBNAIL_READY).size() == 1; }));
+
+    // One result of the old listing, for the first item asked for; then
+    // the new listing at once, nothing more of the old one.
+    int at = ListedAt(pictures);
+    ASSERT_GE(at, 0);
+    while (seen[size_t(at)].message != MSG_REQUEST_ITEM || seen[size_t(at)].indices.empty())
+        ++at;
+    EXPECT_EQ(0u, seen[size_t(at)].indices[0]);
+    EXPECT_EQ((std::vector<uint32_t>{0}), replied);
+    EXPECT_EQ(MSG_THUMBNAIL_READY, seen[size_t(at) + 1].message);
+    EXPECT_EQ(ListedAt(other), at + 2);
+    EXPECT_EQ(0, IndexOf(L"a.txt"));
 }
 
 TEST_F(FolderListing, ClosingWhileAThumbnailIsMadeEndsTheWorkerCleanly)

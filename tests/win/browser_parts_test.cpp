@@ -5,9 +5,11 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include "image/imaging_services_win.h"
 #include "ui/browser_state.h"
 #include "ui/item_states.h"
+#include "ui/job_team.h"
 #include "ui/list_thumbnails.h"
 #include "ui/owners.h"
 
@@ -30,6 +33,116 @@ TEST(ItemStates, TheScanGoesFromTheStartToTheEndThenWrapsAndSkipsTriedItems)
     EXPECT_EQ(-1, FindUntriedItem(states, 2, 0));
     EXPECT_EQ(-1, FindUntriedItem(nullptr, 7, 0));
     EXPECT_EQ(2, FindUntriedItem(states, 5, 5));   // never reads past the count given
+}
+
+TEST(ItemStates, ABatchTakesTheNextUntriedItemsInScanOrderEachOnce)
+{
+    const uint8_t states[] = {1, 0, 0, 2, 0, 0, 2, 0};
+    uint32_t out[4] = {};
+    auto batch = [&](uint32_t count, int64_t start, uint32_t max) {
+        std::fill(out, out + 4, 99u);
+        const uint32_t n = FindUntriedBatch(states, count, start, max, out);
+        return std::vector<uint32_t>(out, out + n);
+    };
+    EXPECT_EQ((std::vector<uint32_t>{1, 2}), batch(8, -1, 2));
+    EXPECT_EQ((std::vector<uint32_t>{4, 5, 7, 1}), batch(8, 3, 4));  // after a scroll: to the end, then the top
+    EXPECT_EQ((std::vector<uint32_t>{7, 1, 2, 4}), batch(8, 7, 4));
+    EXPECT_EQ((std::vector<uint32_t>{1, 2, 4, 5}), batch(8, 8, 4));  // a start past the end: from the top
+    EXPECT_EQ((std::vector<uint32_t>{2, 4, 1}), batch(5, 2, 4));     // each once, never past the count
+    EXPECT_EQ(99u, out[3]);
+    EXPECT_EQ((std::vector<uint32_t>{}), batch(1, 0, 4));
+    EXPECT_EQ(0u, FindUntriedBatch(nullptr, 8, 0, 4, out));
+    EXPECT_EQ(0u, FindUntriedBatch(states, 8, 0, 0, out));
+}
+
+// What the jobs of JobTeam's tests did: runs per job, how many ran at once.
+struct JobRecord {
+    std::atomic<int> runs[MaxBatchJobs];
+    std::atomic<int> running;
+    std::atomic<int> mostAtOnce;
+    std::atomic<int> threads;  // jobs run by another thread than the test's
+    DWORD caller;
+
+    void Clear()
+    {
+        for (auto& r : runs)
+            r = 0;
+        running = mostAtOnce = threads = 0;
+        caller = GetCurrentThreadId();
+    }
+    static void Job(void* context, uint32_t i)
+    {
+        JobRecord* r = static_cast<JobRecord*>(context);
+        const int now = ++r->running;
+        for (int most = r->mostAtOnce; now > most && !r->mostAtOnce.compare_exchange_weak(most, now);)
+            ;
+        if (GetCurrentThreadId() != r->caller)
+            ++r->threads;
+        Sleep(1 + i % 3);
+        ++r->runs[i];
+        --r->running;
+    }
+};
+
+// Every job of a batch runs once, on the caller and the helpers together,
+// batch after batch, never more at once than the team has threads; results
+// can be taken in order as each job ends; an abandoned batch runs no job
+// that was not taken.
+TEST(JobTeam, EveryJobRunsOnceInOrderOfTakingAndAnAbandonedBatchStops)
+{
+    static JobRecord record;
+    for (uint32_t helpers : {0u, 1u, 3u, 9u}) {
+        JobTeam team;
+        const uint32_t started = team.Start(helpers);
+        EXPECT_EQ(std::min(helpers, MaxJobThreads - 1), started);
+        for (uint32_t count : {0u, 1u, 5u, MaxBatchJobs}) {
+            record.Clear();
+            team.Run(count, JobRecord::Job, &record);
+            EXPECT_EQ(0, record.running);
+            for (uint32_t i = 0; i < MaxBatchJobs; ++i)
+                EXPECT_EQ(i < count ? 1 : 0, int(record.runs[i])) << helpers << " " << count << " " << i;
+            EXPECT_LE(record.mostAtOnce, int(started) + 1);
+        }
+        if (started > 0)
+            EXPECT_NE(0, int(record.threads)) << "the helpers took no job";
+
+        // In order: each job has ended when its wait returns.
+        record.Clear();
+        team.Begin(MaxBatchJobs, JobRecord::Job, &record);
+        for (uint32_t i = 0; i < MaxBatchJobs; ++i) {
+            team.WaitJob(i);
+            EXPECT_EQ(1, int(record.runs[i])) << i;
+        }
+        team.Finish();
+        EXPECT_EQ(0, record.running);
+
+        // Abandoned after the first: the jobs in progress end, no other starts.
+        record.Clear();
+        team.Begin(MaxBatchJobs, JobRecord::Job, &record);
+        team.WaitJob(0);
+        team.Finish(true);
+        EXPECT_EQ(0, record.running);
+        int ran = 0;
+        for (auto& r : record.runs) {
+            EXPECT_LE(int(r), 1);
+            ran += r;
+        }
+        if (started == 0)
+            EXPECT_EQ(1, ran);  // the caller alone: only the job waited for
+        team.Stop();
+    }
+    EXPECT_GE(JobThreadCount(), 1u);
+    EXPECT_LE(JobThreadCount(), MaxJobThreads);
+}
+
+TEST(JobTeam, TakeJobHandsOutEachJobOnceAndStopsAtTheCount)
+{
+    volatile LONG next = 0;
+    EXPECT_EQ(0u, TakeJob(&next, 2));
+    EXPECT_EQ(1u, TakeJob(&next, 2));
+    EXPECT_EQ(2u, TakeJob(&next, 2));
+    EXPECT_EQ(2u, TakeJob(&next, 2));
+    EXPECT_EQ(2, next);  // the counter never goes past the count
 }
 
 TEST(ItemStates, AddingAndRemovingItemsKeepsTheWorkersScanOnTheSameItem)
