@@ -65,6 +65,19 @@ void ApplyItemRename(HWND list, int index, LPCITEMIDLIST renamed)
     SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
+// The list asks for an item's name the first time it needs it (to draw
+// it, mostly) and keeps it: asking the shell for ten thousand names when a
+// folder is listed would cost far more than the few that are seen.
+void GiveItemName(NMLVDISPINFOW* info)
+{
+    if (!(info->item.mask & LVIF_TEXT) || !info->item.pszText || info->item.cchTextMax <= 0)
+        return;
+    wchar_t name[ShellNameCapacity];
+    ListItemName(reinterpret_cast<const ListItemRecord*>(info->item.lParam), name, ShellNameCapacity);
+    lstrcpynW(info->item.pszText, name, info->item.cchTextMax);
+    info->item.mask |= LVIF_DI_SETITEM;
+}
+
 // Deletes the item and its state byte.
 void DeleteListItem(BrowserState* state, WorkerSaveArea* saveArea, int index)
 {
@@ -148,16 +161,13 @@ int InsertListItem(BrowserState* state, LPCITEMIDLIST absolute, IShellFolder* fo
     if (!record)
         return -1;
 
-    // A name that cannot be had leaves the text empty.
-    wchar_t name[ShellNameCapacity];
-    ShellDisplayName(folder, record->relative, SHGDN_NORMAL, name, ShellNameCapacity);
     int image = state->imageIndex[StandardIconFile];
     if (IsListFolder(record))
         image = state->imageIndex[StandardIconFolder];
     else if (attributes & SFGAO_FOLDER)
         image = state->imageIndex[StandardIconArchive];
 
-    const int inserted = InsertListViewItem(list, index, name, image, reinterpret_cast<LPARAM>(record));
+    const int inserted = InsertListViewItem(list, index, LPSTR_TEXTCALLBACKW, image, reinterpret_cast<LPARAM>(record));
     if (inserted < 0)
         FreeListItemRecord(record);
     return inserted;
@@ -277,9 +287,12 @@ int FirstVisibleListItem(HWND list)
     return -1;
 }
 
-void HandleListNotify(BrowserState* state, const NMHDR* header)
+void HandleListNotify(BrowserState* state, NMHDR* header)
 {
     switch (header->code) {
+    case LVN_GETDISPINFOW:
+        GiveItemName(reinterpret_cast<NMLVDISPINFOW*>(header));
+        break;
     case NM_DBLCLK:
         OnDoubleClick(state, header->hwndFrom);
         break;

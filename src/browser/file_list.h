@@ -40,7 +40,7 @@ LRESULT CALLBACK FileListProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 int FirstVisibleListItem(HWND list);
 
 // The list's notification handler, called by the right pane.
-void HandleListNotify(BrowserState* state, const NMHDR* header);
+void HandleListNotify(BrowserState* state, NMHDR* header);
 
 // Applies one queued shell change to the list, keeping the item states and
 // the worker's save area in step.

@@ -4,6 +4,8 @@
 
 #include <new>
 
+#include "browser/shell_names.h"
+
 ListItemRecord* MakeListItemRecord(IShellFolder* folder, LPCITEMIDLIST absolute, ULONG attributes)
 {
     LPITEMIDLIST copy = ILClone(absolute);
@@ -27,6 +29,16 @@ void FreeListItemRecord(ListItemRecord* record)
     if (record->folder)
         record->folder->Release();
     delete record;
+}
+
+void ListItemName(const ListItemRecord* record, wchar_t* text, size_t capacity)
+{
+    if (capacity == 0)
+        return;
+    if (!record || (!ShellDisplayName(record->folder, record->relative, SHGDN_NORMAL, text, capacity) &&
+                    !ShellDisplayName(record->folder, record->relative, SHGDN_INFOLDER | SHGDN_FORPARSING, text,
+                                      capacity)))
+        text[0] = L'\0';
 }
 
 ListItemRecord* ListRecordOf(HWND list, int index)

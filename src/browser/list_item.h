@@ -33,5 +33,9 @@ ListItemRecord* MakeListItemRecord(IShellFolder* folder, LPCITEMIDLIST absolute,
 // Frees a record, its list and its folder reference; none is ignored.
 void FreeListItemRecord(ListItemRecord* record);
 
+// The item's name as the list shows it: the shell's display name, else
+// its name within the folder as the file system knows it, else no text.
+void ListItemName(const ListItemRecord* record, wchar_t* text, size_t capacity);
+
 // The record of list item index, or none.
 ListItemRecord* ListRecordOf(HWND list, int index);

@@ -111,7 +111,7 @@ LRESULT OnCaptureChanged(PaneRecord* pane, HWND, WPARAM, LPARAM)
 // The controls' notifications go to their handlers by sender.
 LRESULT OnNotify(PaneRecord* pane, HWND, WPARAM, LPARAM lParam)
 {
-    const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+    NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
     BrowserState* browser = pane->browser;
     if (!header)
         return 0;

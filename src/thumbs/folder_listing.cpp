@@ -58,9 +58,8 @@ ULONG AttributesOf(IShellFolder* folder, LPCITEMIDLIST child)
 }
 
 // Inserts child of the listed folder at index with its record and image.
-// An item whose display name cannot be had shows its name within the
-// folder as the file system knows it, else no text. Returns false when
-// nothing was inserted.
+// Its name is asked for when the list first shows it (see ListItemName).
+// Returns false when nothing was inserted.
 bool InsertListedItem(HWND list, const TreeItemRecord* folder, LPCITEMIDLIST child, ULONG attributes, int image,
                       int index)
 {
@@ -68,13 +67,7 @@ bool InsertListedItem(HWND list, const TreeItemRecord* folder, LPCITEMIDLIST chi
     ListItemRecord* record = absolute ? MakeListItemRecord(folder->folder, absolute.get(), attributes) : nullptr;
     if (!record)
         return false;
-
-    wchar_t text[ShellNameCapacity];
-    if (!ShellDisplayName(folder->folder, child, SHGDN_NORMAL, text, ShellNameCapacity) &&
-        !ShellDisplayName(folder->folder, child, SHGDN_INFOLDER | SHGDN_FORPARSING, text, ShellNameCapacity))
-        text[0] = L'\0';
-
-    if (InsertListViewItem(list, index, text, image, reinterpret_cast<LPARAM>(record)) < 0) {
+    if (InsertListViewItem(list, index, LPSTR_TEXTCALLBACKW, image, reinterpret_cast<LPARAM>(record)) < 0) {
         FreeListItemRecord(record);
         return false;
     }
