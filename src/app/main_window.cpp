@@ -236,7 +236,6 @@ const MessageRow<BrowserState> MainHandlers[] = {
     {MSG_REQUEST_ITEM, OnWorkerRequestItem},
     {MSG_THUMBNAIL_READY, OnWorkerThumbnailReady},
     {MSG_FOLDER_LISTED, OnWorkerFolderListed},
-    {MSG_RESTART, OnWorkerRestart},
     {MSG_CHANGES_PENDING, OnWorkerChangesPending},
 };
 

@@ -266,11 +266,14 @@ LRESULT CALLBACK FileListProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         return DefWindowProcW(window, message, wParam, lParam);
     const LRESULT result = CallWindowProcW(saved, window, message, wParam, lParam);
 
-    // The worker goes on from the first item the user can see.
+    // The worker goes on from the first item the user can see, after the
+    // batch in hand.
     if (message == WM_VSCROLL || message == WM_MOUSEWHEEL) {
         const int first = FirstVisibleListItem(window);
-        if (first >= 0)
+        if (first >= 0 && first != state->firstVisibleIndex) {
             state->firstVisibleIndex = first;
+            PostToWorker(WT_NEXT, WPARAM(first), WorkerNextFromIndex);
+        }
     }
     return result;
 }

@@ -1,9 +1,9 @@
 // The main thread's side of the folder worker's protocol: the listing of a
 // folder into the file list, each item with its standard icon; the items
 // handed to the worker; the thumbnails it hands back put into the list's
-// image list; the changes applied between two files; and the policy by
-// which the worker goes on (WT_NEXT's modes). The worker's side is
-// folder_worker.cpp; messages.h describes each message.
+// image list, each slot then handed back; and the changes applied between
+// two batches. The worker's side is folder_worker.cpp; messages.h
+// describes each message.
 #include "thumbs/folder_listing.h"
 
 #include <commctrl.h>
@@ -195,44 +195,22 @@ void RequestItems(BrowserState* state, WorkerBatch* batch)
     }
 }
 
-void StoreThumbnail(BrowserState* state, WPARAM replyParam, LPARAM thumbnailParam)
+void StoreThumbnail(BrowserState* state, const WorkerReply* reply)
 {
-    const WorkerReply* reply = reinterpret_cast<const WorkerReply*>(replyParam);
     HWND list = state->right.control;
-    if (!reply || !reply->data || !list || !state->listImages || reply->index > uint32_t(INT_MAX))
+    if (!reply->data || !list || !state->listImages || reply->index > uint32_t(INT_MAX))
         return;
     const int index = int(reply->index);
     ListItemRecord* record = ListRecordOf(list, index);
     if (!record)
         return;
 
-    const int image =
-        thumbnailParam ? AddPicture(state, record, reinterpret_cast<const ThumbnailBlock*>(thumbnailParam),
-                                    static_cast<const ImageInfo*>(reply->data))
-                    : AddIcon(state, static_cast<const BYTE*>(reply->data));
+    const int image = reply->thumbnail ? AddPicture(state, record, static_cast<const ThumbnailBlock*>(reply->thumbnail),
+                                                    static_cast<const ImageInfo*>(reply->data))
+                                       : AddIcon(state, static_cast<const BYTE*>(reply->data));
     if (image >= 0)
         SetListViewItemImage(list, index, image);
 }
-
-namespace {
-
-// Tells the worker to go on: from the first visible item after the user
-// has scrolled (mode 1), else with the next item without a thumbnail
-// (mode 0). Each retry reads the index again.
-void PostNextFromVisible(BrowserState* state)
-{
-    int32_t first = -1;
-    const bool posted = FolderWorkerPoster().PostMade([&](UINT* message, WPARAM* wParam, LPARAM* mode) {
-        first = state->firstVisibleIndex;
-        *message = WT_NEXT;
-        *wParam = first != -1 ? WPARAM(first) : 0;
-        *mode = first != -1 ? WorkerNextFromIndex : WorkerNextAfterCurrent;
-    });
-    if (posted && first != -1)
-        state->firstVisibleIndex = -1;
-}
-
-}  // namespace
 
 LRESULT OnWorkerRequestItem(BrowserState* state, HWND, WPARAM wParam, LPARAM lParam)
 {
@@ -241,17 +219,27 @@ LRESULT OnWorkerRequestItem(BrowserState* state, HWND, WPARAM wParam, LPARAM lPa
     return 0;
 }
 
-LRESULT OnWorkerThumbnailReady(BrowserState* state, HWND, WPARAM wParam, LPARAM lParam)
+LRESULT OnWorkerThumbnailReady(BrowserState* state, HWND, WPARAM wParam, LPARAM)
 {
-    StoreThumbnail(state, wParam, lParam);
-    const WorkerReply* reply = reinterpret_cast<const WorkerReply*>(wParam);
-    if (!reply || reply->last)
-        PostNextFromVisible(state);
+    WorkerReply* reply = reinterpret_cast<WorkerReply*>(wParam);
+    if (!reply)
+        return 0;
+
+    // Tried once in this listing, whatever came of it; a result of an
+    // earlier listing names an item of a list that has gone.
+    if (reply->listing == state->listingNumber) {
+        StoreThumbnail(state, reply);
+        SetItemState(state, reply->index, ItemTried);
+    }
+
+    // The slot goes back to the worker, which may use it again at once.
+    InterlockedExchange(&reply->busy, 0);
     return 0;
 }
 
 LRESULT OnWorkerFolderListed(BrowserState* state, HWND, WPARAM wParam, LPARAM lParam)
 {
+    ++state->listingNumber;
     state->selectedTreeItem = reinterpret_cast<HTREEITEM>(lParam);
     ListFolder(state, reinterpret_cast<TreeItemRecord*>(wParam));
 
@@ -261,17 +249,8 @@ LRESULT OnWorkerFolderListed(BrowserState* state, HWND, WPARAM wParam, LPARAM lP
     return 0;
 }
 
-LRESULT OnWorkerRestart(BrowserState* state, HWND, WPARAM, LPARAM)
-{
-    PostToWorker(WT_NEXT, 0, WorkerNextAfterCurrent);
-    state->firstVisibleIndex = -1;
-    return 0;
-}
-
-LRESULT OnWorkerChangesPending(BrowserState* state, HWND, WPARAM wParam, LPARAM)
+LRESULT OnWorkerChangesPending(BrowserState*, HWND, WPARAM wParam, LPARAM)
 {
     ApplyChanges(reinterpret_cast<WorkerSaveArea*>(wParam));
-    PostToWorker(WT_NEXT, wParam, WorkerNextResume);
-    state->firstVisibleIndex = -1;
     return 0;
 }

@@ -3,16 +3,17 @@
 // thread making thumbnails), makes their 80 x 80 thumbnails (the picture
 // scaled straight from the file, by the worker and its helper threads
 // together; or the shell's icon, by the worker alone, in its apartment)
-// and hands them back one by one in the batch's order; between two batches
-// it lets the main thread apply the queued shell changes. Everything goes
-// to the main window by synchronous sends, so what the worker passes by
-// address stays valid until handled; the worker never touches the list.
+// and posts them one by one in the batch's order, each in a slot of a
+// small ring that the main thread hands back once it has stored it. The
+// worker goes on with the next batch without waiting, at most a ring
+// ahead of the main thread; it never touches the list.
 //
-// One scan runs at a time: the records of a batch come back inside the
-// request's send, and the next batch is asked for only after the main
-// thread has answered the last reply of this one with WT_NEXT. Thus no
-// change is ever applied while the worker holds a record. A quit or a new
-// listing waiting in the queue abandons the rest of a batch.
+// The records of a batch come back inside the request's send. The list
+// changes only inside two sends of the worker: MSG_FOLDER_LISTED (after
+// which results of the old listing are dropped by their listing number)
+// and MSG_CHANGES_PENDING, sent between two batches once every posted
+// result has been handled, so that no result's index moves. A quit or a
+// new listing waiting in the queue abandons the rest of a batch.
 #include "thumbs/folder_worker.h"
 
 #include <commctrl.h>
@@ -57,18 +58,33 @@ struct PictureJob {
 // The worker's own state. The save area holds the live scan position (the
 // item count and the current index), so that the adjustments the main
 // thread makes to it while it applies changes are the worker's at once.
+// One result on its way to the main thread, with what it points to.
+struct ResultSlot {
+    WorkerReply reply;
+    ImageInfo info;
+    ThumbnailBlock thumbnail;
+    BYTE icon[WorkerIconBufferBytes];
+};
+
+// The ring holds two batches: the team makes one while the main thread
+// stores the other.
+constexpr uint32_t RingMax = 2 * WorkerBatchMax;
+
 struct FolderWorker {
     BrowserState* state;
     WorkerSaveArea save;
-    bool done;  // no item with state 0 was left
     bool quit;
     uint32_t batchMax;         // items in a batch: two a thread of the team
     JobTeam team;              // the worker's helpers
     WorkerBatch batch;         // the batch in hand
     PictureJob jobs[WorkerBatchMax];
     LocalOwner thumbs;         // one ThumbnailBlock a job
+    LocalOwner ring;           // ringSize ResultSlots; none: no thumbnails are made
+    uint32_t ringSize;
+    uint32_t ringNext;         // the slot the next result takes
+    uint32_t listing;          // the listing number the results belong to
+    LONG postsSeen;            // BrowserState::workerPosts when the queue was last read
     ComPtr<IImageList> systemImages;  // may be missing
-    LocalOwner iconBuffer;
     LocalOwner workBuffer;
     ItemPathFinder paths;  // the listed folder, bound in the worker's apartment
 };
@@ -121,12 +137,11 @@ void MakePicture(void* context, uint32_t job)
 }
 
 // Any other file: the shell's large icon for it, made an IconImage80 in
-// the icon buffer. Returns false when there is none.
-bool MakeShellIcon(FolderWorker* w, const ListItemRecord* record)
+// iconBuffer (WorkerIconBufferBytes). Returns false when there is none.
+bool MakeShellIcon(FolderWorker* w, const ListItemRecord* record, BYTE* iconBuffer)
 {
-    BYTE* iconBuffer = static_cast<BYTE*>(w->iconBuffer.get());
     BYTE* work = static_cast<BYTE*>(w->workBuffer.get());
-    if (!w->systemImages || !iconBuffer || !work)
+    if (!w->systemImages || !record || !work)
         return false;
     SHFILEINFOW info = {};
     if (!SHGetFileInfoW(reinterpret_cast<LPCWSTR>(record->absolute), 0, &info, sizeof info,
@@ -139,47 +154,114 @@ bool MakeShellIcon(FolderWorker* w, const ListItemRecord* record)
     return IconToThumbnail(icon.get(), iconBuffer, work);
 }
 
-// Whether a quit or a new listing waits: the batch in hand is then
-// abandoned.
-bool InterruptWaiting()
+// Whether the main thread has posted anything since the worker last looked
+// into its queue between two batches. Looking into the queue costs a round
+// trip to the server under Wine (as much as a small thumbnail); reading
+// the count does not.
+bool NewPosts(const FolderWorker* w)
+{
+    return InterlockedCompareExchange(&w->state->workerPosts, 0, 0) != w->postsSeen;
+}
+
+// Whether a quit or a new listing waits: the scan then ends, and the batch
+// in hand is abandoned.
+bool InterruptWaiting(const FolderWorker* w)
 {
     MSG msg;
-    return PeekMessageW(&msg, nullptr, WT_QUIT, WT_QUIT, PM_NOREMOVE) ||
-           PeekMessageW(&msg, nullptr, WT_LIST_FOLDER, WT_LIST_FOLDER, PM_NOREMOVE);
+    return NewPosts(w) && (PeekMessageW(&msg, nullptr, WT_QUIT, WT_QUIT, PM_NOREMOVE) ||
+                           PeekMessageW(&msg, nullptr, WT_LIST_FOLDER, WT_LIST_FOLDER, PM_NOREMOVE));
 }
 
-// Hands item job's result to the main thread: the picture's thumbnail,
-// the shell's icon, or a failure.
-void SendResult(FolderWorker* w, uint32_t job)
+bool ChangesQueued(const FolderWorker* w)
 {
+    SharedLockHolder lock;
+    return w->state->changeCount != 0;
+}
+
+ResultSlot* Slot(FolderWorker* w, uint32_t i)
+{
+    return static_cast<ResultSlot*>(w->ring.get()) + i;
+}
+
+// Waits until the main thread has handed slot back. The wait is rare (the
+// ring holds two batches) and short, so it is a sleep rather than an
+// event that the main thread would have to set for every result. A main
+// window that has gone hands nothing back any more: its slots are free.
+void WaitHanded(FolderWorker* w, ResultSlot* slot)
+{
+    for (int slept = 0; InterlockedCompareExchange(&slot->reply.busy, 0, 0) != 0; ++slept) {
+        Sleep(1);
+        if (slept % 100 == 99 && !IsWindow(w->state->mainWindow))
+            InterlockedExchange(&slot->reply.busy, 0);
+    }
+}
+
+// Waits until every posted result has been handled: the list may then
+// change under the main thread's hands.
+void WaitAllHanded(FolderWorker* w)
+{
+    for (uint32_t i = 0; i < w->ringSize; ++i)
+        WaitHanded(w, Slot(w, i));
+}
+
+// The items of this listing whose results are on their way, into out
+// (RingMax). Read before the item states: a slot is handed back only after
+// its item has been marked tried.
+uint32_t ResultsOnTheirWay(FolderWorker* w, uint32_t* out)
+{
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < w->ringSize; ++i) {
+        ResultSlot* slot = Slot(w, i);
+        if (InterlockedCompareExchange(&slot->reply.busy, 0, 0) != 0 && slot->reply.listing == w->listing)
+            out[count++] = slot->reply.index;
+    }
+    return count;
+}
+
+// Hands item job's result to the main thread in the next slot of the
+// ring, once the main thread has handed that slot back: the picture's
+// thumbnail, the shell's icon, or a failure.
+void PostResult(FolderWorker* w, uint32_t job)
+{
+    ResultSlot* slot = Slot(w, w->ringNext);
+    w->ringNext = (w->ringNext + 1) % w->ringSize;
+    WaitHanded(w, slot);
+
     const PictureJob& p = w->jobs[job];
     const ListItemRecord* record = static_cast<const ListItemRecord*>(w->batch.records[job]);
-    WorkerReply reply = {nullptr, w->batch.indices[job], job + 1 == w->batch.count};
-    LPARAM thumbnail = 0;
+    slot->reply = WorkerReply{nullptr, nullptr, w->batch.indices[job], w->listing, 1};
     if (p.made) {
-        reply.data = &p.info;
-        thumbnail = reinterpret_cast<LPARAM>(JobThumbnail(w, job));
-    } else if (p.kind == JobShellIcon && MakeShellIcon(w, record)) {
-        reply.data = w->iconBuffer.get();
+        slot->info = p.info;
+        std::memcpy(&slot->thumbnail, JobThumbnail(w, job), sizeof slot->thumbnail);
+        slot->reply.data = &slot->info;
+        slot->reply.thumbnail = &slot->thumbnail;
+    } else if (p.kind == JobShellIcon && MakeShellIcon(w, record, slot->icon)) {
+        slot->reply.data = slot->icon;
     }
-    SendToMain(w, MSG_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&reply), thumbnail);
 
-    // Tried once in this listing, whatever came of it; marked once the main
-    // thread has the result, so that an item marked tried is also shown.
-    SetItemState(w->state, reply.index, ItemTried);
+    // A full queue is waited out; a window that has gone takes nothing.
+    while (!PostMessageW(w->state->mainWindow, MSG_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&slot->reply), 0)) {
+        if (!IsWindow(w->state->mainWindow)) {
+            InterlockedExchange(&slot->reply.busy, 0);
+            return;
+        }
+        Sleep(10);
+    }
 }
 
-// The next batch of the scan from start: asked for, made, and handed back
-// item by item in the batch's order, each then marked tried.
-void RunBatch(FolderWorker* w, int64_t start)
+// The next batch of the scan from start: asked for, made, and its results
+// posted in the batch's order, each as soon as it is made. Returns false
+// when no untried item is left (items on their way do not count).
+bool RunBatch(FolderWorker* w, int64_t start)
 {
     WorkerBatch& batch = w->batch;
     batch = WorkerBatch{};
-    batch.count = FindUntriedBatch(w->state->itemStates, ScanLength(w), start, w->batchMax, batch.indices);
-    if (batch.count == 0) {
-        w->done = true;
-        return;
-    }
+    uint32_t onTheirWay[RingMax];
+    const uint32_t skipped = ResultsOnTheirWay(w, onTheirWay);
+    batch.count = FindUntriedBatch(w->state->itemStates, ScanLength(w), start, w->batchMax, batch.indices,
+                                   onTheirWay, skipped);
+    if (batch.count == 0)
+        return false;
     SendToMain(w, MSG_REQUEST_ITEM, reinterpret_cast<WPARAM>(&batch), 0);
     w->save.currentIndex = int32_t(batch.indices[batch.count - 1]);
 
@@ -200,69 +282,94 @@ void RunBatch(FolderWorker* w, int64_t start)
     w->team.Begin(batch.count, MakePicture, w);
     bool abandoned = false;
     for (uint32_t i = 0; i < batch.count && !abandoned; ++i) {
-        abandoned = InterruptWaiting();
+        abandoned = InterruptWaiting(w);
         if (!abandoned) {
             w->team.WaitJob(i);
-            SendResult(w, i);
+            PostResult(w, i);
         }
     }
     w->team.Finish(abandoned);
+    return true;
+}
+
+int64_t AfterCurrent(const FolderWorker* w)
+{
+    return w->save.currentIndex < 0 ? -1 : int64_t(w->save.currentIndex) + 1;
+}
+
+int64_t ScanStart(const FolderWorker* w, WPARAM from, LPARAM mode)
+{
+    if (mode == WorkerNextFromIndex)
+        return from > WPARAM(INT32_MAX) ? int64_t(INT32_MAX) : int64_t(from);
+    return AfterCurrent(w);
+}
+
+// The queued changes, applied by the main thread once it has handled
+// every posted result, so that no index of a result moves under it.
+void ApplyQueuedChanges(FolderWorker* w)
+{
+    WaitAllHanded(w);
+    SendToMain(w, MSG_CHANGES_PENDING, reinterpret_cast<WPARAM>(&w->save), 0);
+}
+
+// The scan from start, batch after batch, until no untried item is left or
+// a quit or a new listing waits. Between two batches the user's latest
+// scroll moves it and queued changes are applied. At the end, once every
+// result is stored, changes that came meanwhile are applied and the scan
+// looks again.
+void Scan(FolderWorker* w, int64_t start)
+{
+    if (!w->ring)
+        return;
+    for (;;) {
+        // What was posted meanwhile: counted first, so that a post that
+        // comes while the queue is read is looked for next time.
+        const LONG posts = InterlockedCompareExchange(&w->state->workerPosts, 0, 0);
+        if (posts != w->postsSeen) {
+            if (InterruptWaiting(w))
+                return;
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, WT_NEXT, WT_NEXT, PM_REMOVE))
+                start = ScanStart(w, msg.wParam, msg.lParam);
+            while (PeekMessageW(&msg, nullptr, WT_CHANGES, WT_CHANGES, PM_REMOVE)) {
+            }
+            w->postsSeen = posts;
+        }
+        if (ChangesQueued(w)) {
+            ApplyQueuedChanges(w);
+            start = AfterCurrent(w);
+        } else if (RunBatch(w, start)) {
+            start = AfterCurrent(w);
+        } else {
+            WaitAllHanded(w);
+            if (!ChangesQueued(w))
+                return;
+        }
+    }
 }
 
 // WT_START_LIST: a new listing of count items, the files from first on.
 void OnStartList(FolderWorker* w, WPARAM first, LPARAM count)
 {
     w->save.itemCount = uint32_t(count);
-    w->done = true;
     if (count == 0)
         SendToMain(w, MSG_REQUEST_ITEM, 0, 1);
-    else if (first >= WPARAM(count))
-        return;
-    else {
-        w->done = false;
-        RunBatch(w, int64_t(first));
-    }
+    else if (first < WPARAM(count))
+        Scan(w, int64_t(first));
 }
 
-// WT_NEXT: goes on after the current item, from wParam, or resumes the
-// WT_NEXT that queued changes deferred.
-void OnNext(FolderWorker* w, WPARAM wParam, LPARAM modeParam)
+// WT_NEXT: the scan goes on from the first visible item, or after the
+// current one.
+void OnNext(FolderWorker* w, WPARAM from, LPARAM mode)
 {
-    uint64_t from = wParam;
-    uint64_t mode = uint64_t(modeParam);
-    if (mode == uint64_t(WorkerNextResume)) {
-        from = w->save.nextWParam;
-        mode = w->save.nextMode;
-    }
-
-    // Queued changes are applied first, while no record is held.
-    DWORD changes;
-    {
-        SharedLockHolder lock;
-        changes = w->state->changeCount;
-    }
-    if (changes != 0) {
-        w->save.nextWParam = from;
-        w->save.nextMode = mode;
-        SendToMain(w, MSG_CHANGES_PENDING, reinterpret_cast<WPARAM>(&w->save), 0);
-        return;
-    }
-
-    int64_t start = 0;
-    if (mode == uint64_t(WorkerNextAfterCurrent))
-        start = w->save.currentIndex < 0 ? -1 : int64_t(w->save.currentIndex) + 1;
-    else if (mode == uint64_t(WorkerNextFromIndex))
-        start = from > uint64_t(INT32_MAX) ? int64_t(INT32_MAX) : int64_t(from);
-    RunBatch(w, start);
+    Scan(w, ScanStart(w, from, mode));
 }
 
-// WT_CHANGES: an idle worker is woken so that the changes get applied.
+// WT_CHANGES: the scan goes on after the current item, with the changes
+// applied first.
 void OnChanges(FolderWorker* w, WPARAM, LPARAM)
 {
-    if (!w->done)
-        return;
-    w->done = false;
-    SendToMain(w, MSG_RESTART, 0, 0);
+    Scan(w, AfterCurrent(w));
 }
 
 // WT_LIST_FOLDER: every waiting message is taken; the last folder request
@@ -290,13 +397,15 @@ void OnListFolder(FolderWorker* w, WPARAM record, LPARAM treeItem)
     if (w->quit)
         return;
 
+    // The main thread counts the listing inside the send; results of the
+    // old one that are still on their way are dropped.
     SendToMain(w, MSG_FOLDER_LISTED, record, treeItem);
+    w->listing = w->state->listingNumber;
 
     // Nothing of the old listing is held; the new one starts with WT_START_LIST.
     w->paths.Reset();
     w->save.itemCount = 0;
     w->save.currentIndex = -1;
-    w->done = true;
     if (changes)
         OnChanges(w, 0, 0);
 }
@@ -388,7 +497,6 @@ DWORD WINAPI FolderWorkerThread(void* param)
     FolderWorker w = {};
     w.state = static_cast<BrowserState*>(param);
     w.save.currentIndex = -1;
-    w.done = true;
 
     // The queue, the shell's apartment, the system image list and buffers.
     MSG msg;
@@ -396,7 +504,6 @@ DWORD WINAPI FolderWorkerThread(void* param)
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(SHGetImageList(SHIL_LARGE, __uuidof(IImageList), w.systemImages.receiveVoid())))
         w.systemImages.reset();
-    w.iconBuffer.reset(LocalAlloc(LMEM_FIXED, WorkerIconBufferBytes));
     w.workBuffer.reset(LocalAlloc(LMEM_FIXED, WorkerIconWorkBytes));
 
     // The helpers: one a further processor. Without memory for their
@@ -406,6 +513,9 @@ DWORD WINAPI FolderWorkerThread(void* param)
     w.batchMax = 1;
     if (w.thumbs)
         w.batchMax = JobBatchSize(1 + w.team.Start(threads - 1));
+    w.ringSize = 2 * w.batchMax;
+    w.ring.reset(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, w.ringSize * sizeof(ResultSlot)));
+    w.listing = w.state->listingNumber;
     SetEvent(w.state->workerReady);
 
     // Until WT_QUIT (or the end of the queue).
@@ -416,15 +526,18 @@ DWORD WINAPI FolderWorkerThread(void* param)
             Dispatch(&w, msg);
     }
 
-    // Everything is released before the main window may go.
+    // Everything is released before the main window may go; the ring only
+    // after the main thread has handled its last result.
     w.team.Stop();
+    if (w.ring)
+        WaitAllHanded(&w);
     w.thumbs.reset();
-    w.iconBuffer.reset();
     w.workBuffer.reset();
     w.systemImages.reset();
     w.paths.Reset();
     if (SUCCEEDED(com))
         CoUninitialize();
+    w.ring.reset();
     SendMessageW(w.state->mainWindow, MSG_CONTROL, 0, CONTROL_WORKER_EXITED);
     return 0;
 }

@@ -135,5 +135,8 @@ bool WorkerRunning()
 
 bool PostToWorker(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return FolderWorkerPoster().Post(message, wParam, lParam);
+    if (!FolderWorkerPoster().Post(message, wParam, lParam))
+        return false;
+    InterlockedIncrement(&Browser.workerPosts);
+    return true;
 }

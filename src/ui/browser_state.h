@@ -62,12 +62,14 @@ struct BrowserState {
     IDropSource* dragSource;
     uint8_t colour[4];
     uint8_t* itemStates;  // one byte per list item; LocalAlloc
-    int32_t firstVisibleIndex;
+    int32_t firstVisibleIndex;  // the first visible item last told to the worker; -1 none
     DWORD itemCount;
     uint32_t flags;
     int32_t splitGrabOffset;
     int32_t splitDragState;
     COLORREF dialogColour;  // the options dialog's working colour while it is open
+    uint32_t listingNumber;  // listings shown so far: a worker result for an earlier one is dropped
+    volatile LONG workerPosts;  // messages posted to the folder worker so far
 };
 
 extern BrowserState Browser;

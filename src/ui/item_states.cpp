@@ -60,7 +60,20 @@ int32_t FindUntriedItem(const uint8_t* states, uint32_t count, int64_t start)
     return FindUntriedBatch(states, count, start, 1, &first) ? int32_t(first) : -1;
 }
 
-uint32_t FindUntriedBatch(const uint8_t* states, uint32_t count, int64_t start, uint32_t max, uint32_t* out)
+namespace {
+
+bool Listed(const uint32_t* values, uint32_t count, uint32_t value)
+{
+    for (uint32_t i = 0; i < count; ++i)
+        if (values[i] == value)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+uint32_t FindUntriedBatch(const uint8_t* states, uint32_t count, int64_t start, uint32_t max, uint32_t* out,
+                          const uint32_t* skip, uint32_t skipCount)
 {
     if (!states || count == 0)
         return 0;
@@ -68,7 +81,7 @@ uint32_t FindUntriedBatch(const uint8_t* states, uint32_t count, int64_t start, 
     uint32_t found = 0;
     for (uint32_t step = 0; step < count && found < max; ++step) {
         const uint32_t k = first + step < count ? first + step : first + step - count;
-        if (states[k] == ItemUntried)
+        if (states[k] == ItemUntried && !Listed(skip, skipCount, k))
             out[found++] = k;
     }
     return found;

@@ -38,5 +38,7 @@ int32_t FindUntriedItem(const uint8_t* states, uint32_t count, int64_t start);
 
 // The next batch of the scan: up to max untried items in the order the scan
 // meets them, from start to the end, then from 0 (a start outside the
-// table: from 0), each once, into out. Returns how many.
-uint32_t FindUntriedBatch(const uint8_t* states, uint32_t count, int64_t start, uint32_t max, uint32_t* out);
+// table: from 0), each once, into out, leaving out the skipCount indices
+// of skip (items whose results are on their way). Returns how many.
+uint32_t FindUntriedBatch(const uint8_t* states, uint32_t count, int64_t start, uint32_t max, uint32_t* out,
+                          const uint32_t* skip = nullptr, uint32_t skipCount = 0);

@@ -56,8 +56,11 @@ bool JobTeam::RunOne()
     if (i >= count_)
         return false;
     job_(context_, i);
+    // The event only for a caller that waits: setting it is a round trip
+    // to the server under Wine. Each side writes its flag before it reads
+    // the other's, so the caller either sees the job ended or is woken.
     InterlockedExchange(&ended_[i], 1);
-    if (progress_)
+    if (InterlockedCompareExchange(&callerWaits_, 0, 0) && progress_)
         SetEvent(progress_);
     return true;
 }
@@ -95,8 +98,12 @@ void JobTeam::WaitJob(uint32_t i)
     if (i >= count_)
         return;
     while (InterlockedCompareExchange(&ended_[i], 0, 0) == 0) {
-        if (!RunOne())
+        if (RunOne())
+            continue;
+        InterlockedExchange(&callerWaits_, 1);
+        if (InterlockedCompareExchange(&ended_[i], 0, 0) == 0)
             WaitForSingleObject(progress_, INFINITE);
+        InterlockedExchange(&callerWaits_, 0);
     }
 }
 

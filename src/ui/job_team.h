@@ -16,12 +16,13 @@
 constexpr uint32_t MaxJobThreads = 4;
 uint32_t JobThreadCount();
 
-// The jobs in one batch for a team of threads: two a thread, so that the
-// round trips that ask for a batch and hand it back are shared by twice
-// as many thumbnails while each thread still holds one picture at a time.
+// The jobs in one batch for a team of threads: four a thread, at most
+// eight, so that the round trip that asks for a batch, and the wait for
+// the batch's last job while the other threads have none left, are shared
+// by several thumbnails; each thread still holds one picture at a time.
 constexpr uint32_t JobBatchSize(uint32_t threads)
 {
-    return 2 * (threads < MaxJobThreads ? threads : MaxJobThreads);
+    return threads == 0 ? 4 : (4 * threads < 8 ? 4 * threads : 8);
 }
 constexpr uint32_t MaxBatchJobs = JobBatchSize(MaxJobThreads);
 
@@ -78,6 +79,7 @@ private:
     HANDLE progress_ = nullptr;  // auto-reset: a job has ended
     uint32_t woken_ = 0;         // helpers working on the batch
     volatile LONG next_ = 0;
+    volatile LONG callerWaits_ = 0;  // the caller waits on progress_
     volatile LONG ended_[MaxBatchJobs] = {};
     uint32_t count_ = 0;
     JobFunction job_ = nullptr;

@@ -52,15 +52,51 @@ BITMAPINFOHEADER ThumbnailMaskHeader()
     return TopDownHeader(16, ThumbnailMaskBytes);
 }
 
+namespace {
+
+// The two bitmaps through which every thumbnail goes into an image list,
+// made once: the colour one takes each thumbnail's pixels in turn, the
+// mask stays opaque. Used on the main thread only.
+struct ThumbnailBitmaps {
+    GdiObjectOwner colour;
+    uint8_t* colourBits = nullptr;
+    GdiObjectOwner mask;
+};
+ThumbnailBitmaps Bitmaps;
+
+bool PrepareThumbnailBitmaps()
+{
+    if (Bitmaps.colour && Bitmaps.mask)
+        return true;
+    BITMAPINFO info = {};
+    info.bmiHeader = ThumbnailColourHeader();
+    void* bits = nullptr;
+    Bitmaps.colour.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    Bitmaps.colourBits = static_cast<uint8_t*>(bits);
+    Bitmaps.mask = MakeBitmap(ThumbnailMaskHeader(), OpaqueMask);
+    if (!Bitmaps.colour || !bits || !Bitmaps.mask) {
+        ReleaseThumbnailBitmaps();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 int AddThumbnailImage(HIMAGELIST images, const uint8_t* pixels)
 {
-    if (!images || !pixels)
+    if (!images || !pixels || !PrepareThumbnailBitmaps())
         return -1;
-    GdiObjectOwner colour = MakeBitmap(ThumbnailColourHeader(), pixels);
-    GdiObjectOwner mask = MakeBitmap(ThumbnailMaskHeader(), OpaqueMask);
-    if (!colour || !mask)
-        return -1;
-    return ImageList_Add(images, static_cast<HBITMAP>(colour.get()), static_cast<HBITMAP>(mask.get()));
+    GdiFlush();
+    std::memcpy(Bitmaps.colourBits, pixels, kThumbnailBytes);
+    return ImageList_Add(images, static_cast<HBITMAP>(Bitmaps.colour.get()), static_cast<HBITMAP>(Bitmaps.mask.get()));
+}
+
+void ReleaseThumbnailBitmaps()
+{
+    Bitmaps.colour.reset();
+    Bitmaps.colourBits = nullptr;
+    Bitmaps.mask.reset();
 }
 
 int InsertListViewItem(HWND list, int index, const wchar_t* text, int image, LPARAM record)

@@ -20,9 +20,13 @@ BITMAPINFOHEADER ThumbnailColourHeader();
 BITMAPINFOHEADER ThumbnailMaskHeader();
 
 // Adds a thumbnail (kThumbnailBytes of blue, green, red, top row first) to
-// the image list as an opaque image, through DIB sections (the image list
-// converts them to its own form). Returns the new image's index, or -1.
+// the image list as an opaque image, through two DIB sections made at the
+// first call and kept (the image list converts them to its own form).
+// Main thread only. Returns the new image's index, or -1.
 int AddThumbnailImage(HIMAGELIST images, const uint8_t* pixels);
+
+// Frees the two DIB sections; the next add makes them again.
+void ReleaseThumbnailBitmaps();
 
 // Inserts an item with its text, image and record at index. Returns the
 // item's index, or -1.

@@ -4,9 +4,10 @@
 // answers it.
 //
 // The main thread talks to a worker only by thread messages (ThreadPoster:
-// posts repeated every 10 ms until taken); a worker talks to its window only
-// by synchronous sends, so that what it passes by address stays valid until
-// the main thread has handled it.
+// posts repeated every 10 ms until taken). A worker talks to its window by
+// synchronous sends, so that what it passes by address stays valid until
+// the main thread has handled it; the folder worker's thumbnails alone are
+// posted, each in a slot of its own that the main thread hands back.
 #pragma once
 
 #include <windows.h>
@@ -15,34 +16,44 @@
 
 // ---- Main thread -> folder worker (posted) ----
 
-// Stop. The worker releases what it holds and answers with MSG_CONTROL /
-// CONTROL_WORKER_EXITED (sent); the main window waits for that answer.
+// Stop. The worker waits until its posted results are handled, releases
+// what it holds and answers with MSG_CONTROL / CONTROL_WORKER_EXITED
+// (sent); the main window waits for that answer.
 constexpr UINT WT_QUIT = WM_APP + 0x00;
 // A new listing: wParam the index of the first file (the folders come
-// first), lParam the item count. Answer: MSG_REQUEST_ITEM for the batch
-// that begins with that file, or MSG_REQUEST_ITEM with lParam 1 for an
-// empty listing; nothing when the listing holds folders only.
+// first), lParam the item count. Answer: the scan from that file (below),
+// or MSG_REQUEST_ITEM with lParam 1 for an empty listing; nothing when the
+// listing holds folders only.
+//
+// The scan: MSG_REQUEST_ITEM for a batch of untried items, then one
+// MSG_THUMBNAIL_READY for each of them in the batch's order, as each is
+// made; then the next batch after the last item, and so on, without
+// waiting for the main thread (at most a batch ahead of what it has
+// stored). Between two batches a quit or a new listing ends the scan, the
+// latest WT_NEXT moves it, and queued changes are applied
+// (MSG_CHANGES_PENDING). When no untried item is left and every result
+// has been handled, the worker waits for the next message.
 constexpr UINT WT_START_LIST = WM_APP + 0x01;
 // WM_APP + 0x02 is unused: the items come back in MSG_REQUEST_ITEM's batch.
 // Go on: lParam the mode (WorkerNext*), wParam the index for
-// WorkerNextFromIndex. Answer: MSG_CHANGES_PENDING when changes are queued,
-// else MSG_REQUEST_ITEM for the next batch of untried items, else nothing
-// (done).
+// WorkerNextFromIndex. Posted by the file list when the user scrolls: a
+// scan in progress takes the latest one between two batches; an idle
+// worker scans again from there.
 constexpr UINT WT_NEXT = WM_APP + 0x03;
 // List a folder: wParam the tree item's TreeItemRecord (owned by the tree
 // item), lParam the HTREEITEM. Only the last of several waiting requests
 // counts; a batch in hand is abandoned (its remaining results are not
-// sent). Answer: MSG_FOLDER_LISTED.
+// posted, and those already posted are dropped by the main thread).
+// Answer: MSG_FOLDER_LISTED.
 constexpr UINT WT_LIST_FOLDER = WM_APP + 0x04;
-// Changes were queued: wParam the queue's block (not read). Answer: an
-// idle worker sends MSG_RESTART; a busy one applies them at its next pause
-// (between two batches).
+// Changes were queued: wParam the queue's block (not read). An idle
+// worker scans again, which applies them first; a busy one applies them
+// between two batches.
 constexpr UINT WT_CHANGES = WM_APP + 0x05;
 
 // WT_NEXT's modes.
 constexpr LPARAM WorkerNextAfterCurrent = 0;  // the next untried item after the current one
 constexpr LPARAM WorkerNextFromIndex = 1;     // the first untried item from wParam (after a scroll)
-constexpr LPARAM WorkerNextResume = 2;        // the WT_NEXT that queued changes deferred (save area)
 
 // ---- Shell -> panes (posted by SHChangeNotifyRegister) ----
 
@@ -69,28 +80,27 @@ constexpr UINT MSG_OPEN_PENDING = WM_APP + 0x13;
 // records before the send returns (the batch is the answer). lParam 1: the
 // listing is empty, wParam 0, no answer.
 constexpr UINT MSG_REQUEST_ITEM = WM_APP + 0x14;
-// From the folder worker (sent), once for every item of the batch, in the
-// batch's order: wParam a WorkerReply (its data none: the item failed and
-// keeps its icon), lParam the ThumbnailBlock that holds a picture's
-// thumbnail (0: the reply holds an IconImage80, or nothing). Both stay the
-// worker's and are valid until the send returns. Answer: WT_NEXT after the
-// batch's last reply. From an archive worker to its window: wParam an
+// From the folder worker (posted), once for every item of the batch, in
+// the batch's order: wParam a WorkerReply (its data none: the item failed
+// and keeps its icon), lParam 0. The reply and what it points to stay the
+// worker's; the main thread stores the result unless it belongs to an
+// earlier listing, marks the item tried, then hands the slot back (busy 0).
+// Nothing answers it. From an archive worker to its window: wParam an
 // ArchiveReply, likewise valid until the send returns, once for every
 // member of the AT_RENDER batch in member order; answer AT_RENDER of the
 // next batch after the batch's last reply, or AT_FINISH after the last
 // member.
 constexpr UINT MSG_THUMBNAIL_READY = WM_APP + 0x15;
 // From the folder worker (sent): wParam the TreeItemRecord and lParam the
-// HTREEITEM of the last WT_LIST_FOLDER. The main thread fills the list.
-// Answer: WT_START_LIST.
+// HTREEITEM of the last WT_LIST_FOLDER. The main thread counts one more
+// listing (listingNumber) and fills the list. Answer: WT_START_LIST.
 constexpr UINT MSG_FOLDER_LISTED = WM_APP + 0x16;
-// From the folder worker (sent) when changes woke it idle. Answer: WT_NEXT
-// in WorkerNextAfterCurrent mode.
-constexpr UINT MSG_RESTART = WM_APP + 0x17;
-// From the folder worker (sent) between two files while changes are
-// queued: wParam its WorkerSaveArea, valid until the send returns, which the
-// main thread keeps in step while it adds and removes items. Answer:
-// WT_NEXT in WorkerNextResume mode.
+// WM_APP + 0x17 is unused: changes wake an idle worker by themselves.
+// From the folder worker (sent) between two batches while changes are
+// queued, once the main thread has handled every posted result: wParam
+// its WorkerSaveArea, valid until the send returns, which the main thread
+// keeps in step while it adds and removes items. The worker goes on when
+// the send returns.
 constexpr UINT MSG_CHANGES_PENDING = WM_APP + 0x18;
 
 // ---- Archive window -> its worker (posted; wParam the member index for
@@ -125,12 +135,9 @@ constexpr LPARAM CONTROL_KEY = 0x800A;
 constexpr ULONG_PTR COPYDATA_PENDING_PATH = 1;
 
 // The folder worker's save area, passed by address with
-// MSG_CHANGES_PENDING (valid until that send returns): the deferred
-// WT_NEXT and the scan position, which the main thread keeps in step while
-// it adds and removes list items.
+// MSG_CHANGES_PENDING (valid until that send returns): the scan position,
+// which the main thread keeps in step while it adds and removes list items.
 struct WorkerSaveArea {
-    uint64_t nextWParam;  // the deferred WT_NEXT's wParam
-    uint64_t nextMode;    // and its mode
     uint32_t itemCount;
     int32_t currentIndex;  // -1 = none
 };
@@ -151,13 +158,14 @@ struct WorkerBatch {
     const void* records[WorkerBatchMax];
 };
 
-// The folder worker's reply record, passed by address with
-// MSG_THUMBNAIL_READY (valid until that send returns): the result data (an
-// ImageInfo for a picture, the icon buffer for a shell icon, none for a
-// failure), the list index it belongs to, and whether it is the batch's
-// last reply.
+// One result of the folder worker, posted by address with
+// MSG_THUMBNAIL_READY: a slot of the worker's small ring, which stays the
+// worker's. Clearing busy is the main thread's last touch: the worker may
+// then use the slot again.
 struct WorkerReply {
-    const void* data;
-    uint32_t index;
-    uint32_t last;
+    const void* data;       // an ImageInfo (picture), an IconImage80 (icon), none (failure)
+    const void* thumbnail;  // the picture's ThumbnailBlock, else none
+    uint32_t index;         // the list index
+    uint32_t listing;       // BrowserState::listingNumber of the listing it belongs to
+    volatile LONG busy;     // 1 from the post until the main thread has handled it
 };

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <numeric>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -32,6 +33,7 @@
 #include "support/fixtures.h"
 #include "thumbs/folder_worker.h"
 #include "ui/browser_state.h"
+#include "ui/item_states.h"
 #include "ui/messages.h"
 #include "ui/owners.h"
 
@@ -45,6 +47,7 @@ struct Seen {
     LPARAM lParam;
     WorkerSaveArea save;            // a copy, for MSG_CHANGES_PENDING
     std::vector<uint32_t> indices;  // the batch of a MSG_REQUEST_ITEM
+    uint32_t index;                 // a MSG_THUMBNAIL_READY's item (its slot is used again)
 };
 
 // What the main window receives from the worker, recorded by a subclass
@@ -56,7 +59,9 @@ WNDPROC mainProc = nullptr;
 LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message >= MSG_REQUEST_ITEM && message <= MSG_CHANGES_PENDING) {
-        Seen s = {message, wParam, lParam, {}, {}};
+        Seen s = {message, wParam, lParam, {}, {}, 0};
+        if (message == MSG_THUMBNAIL_READY && wParam)
+            s.index = reinterpret_cast<const WorkerReply*>(wParam)->index;
         if (message == MSG_CHANGES_PENDING)
             s.save = *reinterpret_cast<const WorkerSaveArea*>(wParam);
         if (message == MSG_REQUEST_ITEM && wParam) {
@@ -417,28 +422,30 @@ TEST_F(FolderListing, AScrollRestartsTheScanAndChangesWaitForTheNextFile)
     for (uint32_t i = firstBatch.back() + 1; i < uint32_t(firstVisible); ++i)
         expected.push_back(i);
     EXPECT_EQ(expected, RequestedIndices(folder));
-    EXPECT_EQ(-1, Browser.firstVisibleIndex);
+    EXPECT_EQ(firstVisible, Browser.firstVisibleIndex);
 
-    // The changes were applied after the last result of item 21's batch,
-    // before the next request; the change that came with the last result at
-    // the worker's last look at the count, without a restart.
+    // The changes were applied once every result up to item 21's batch had
+    // been handled, before the next request; the change that came with the
+    // last result at the worker's last look at the count.
     ASSERT_TRUE(WaitFor([&] { return Since(folder, MSG_CHANGES_PENDING).size() == 2; }));
     const std::vector<Seen> pending = Since(folder, MSG_CHANGES_PENDING);
-    EXPECT_EQ(0u, Since(folder, MSG_RESTART).size());
     size_t at = size_t(ListedAt(folder));
     while (!(seen[at].message == MSG_REQUEST_ITEM && holds(seen[at], 21)))
         ++at;
     const std::vector<uint32_t> batch = seen[at].indices;
     EXPECT_EQ(30u, pending[0].save.itemCount);
     EXPECT_EQ(int32_t(batch.back()), pending[0].save.currentIndex);
-    EXPECT_EQ(0u, pending[0].save.nextMode);
     EXPECT_EQ(0u, Browser.changeCount);
-    for (size_t i = 0; i < batch.size(); ++i)
-        ASSERT_EQ(MSG_THUMBNAIL_READY, seen[at + 1 + i].message);
-    at += 1 + batch.size();
-    EXPECT_EQ(MSG_CHANGES_PENDING, seen[at].message);
-    ASSERT_EQ(MSG_REQUEST_ITEM, seen[at + 1].message);
-    EXPECT_EQ(batch.back() + 1, seen[at + 1].indices.at(0));
+    std::vector<uint32_t> handled;
+    size_t change = at + 1;
+    for (; seen[change].message != MSG_CHANGES_PENDING; ++change) {
+        ASSERT_EQ(MSG_THUMBNAIL_READY, seen[change].message) << "a request came before the changes";
+        handled.push_back(seen[change].index);
+    }
+    for (uint32_t index : batch)
+        EXPECT_NE(handled.end(), std::find(handled.begin(), handled.end(), index)) << index;
+    ASSERT_EQ(MSG_REQUEST_ITEM, seen[change + 1].message);
+    EXPECT_EQ(batch.back() + 1, seen[change + 1].indices.at(0));
 
     // The wheel reaches the list as well: it scrolls, and the first visible
     // item is kept for the worker.
@@ -453,36 +460,48 @@ TEST_F(FolderListing, AScrollRestartsTheScanAndChangesWaitForTheNextFile)
 
 TEST_F(FolderListing, ResultsComeInScanOrderAndANewListingAbandonsTheBatchInHand)
 {
+    constexpr uint32_t count = 24;
     TreeItemRecord* pictures = Folder(L"batch");
-    for (int i = 0; i < 9; ++i)
-        dir.Write(L"batch\\" + std::to_wstring(i) + L".tga", TgaFile(64 + 8 * uint32_t(i), 48, Pattern));
+    for (uint32_t i = 0; i < count; ++i)
+        dir.Write(L"batch\\" + std::to_wstring(100 + i) + L".tga", TgaFile(64 + 8 * i, 48, Pattern));
     TreeItemRecord* other = Folder(L"next");
     dir.Write(L"next\\a.txt", std::vector<uint8_t>(30, 'a'));
 
-    // Every reply names the item the request put next; the user picks
-    // another folder while the first result is shown.
+    // The user picks another folder while the first result is shown. Every
+    // result of the old listing is counted, also those that come after the
+    // new listing.
     std::vector<uint32_t> replied;
+    size_t oldResults = 0;
+    uint32_t oldListing = 0;
     hook = [&](const Seen& s) {
-        if (s.message != MSG_THUMBNAIL_READY || ListedAt(other) >= 0)
+        if (s.message == MSG_FOLDER_LISTED && reinterpret_cast<TreeItemRecord*>(s.wParam) == pictures)
+            oldListing = Browser.listingNumber + 1;
+        const auto* reply = reinterpret_cast<const WorkerReply*>(s.wParam);
+        if (s.message != MSG_THUMBNAIL_READY || reply->listing != oldListing)
             return;
-        replied.push_back(reinterpret_cast<const WorkerReply*>(s.wParam)->index);
-        if (replied.size() == 1)
+        ++oldResults;
+        if (ListedAt(other) < 0)
+            replied.push_back(reply->index);
+        if (oldResults == 1)
             PostToWorker(WT_LIST_FOLDER, WPARAM(other), 0);
     };
     ASSERT_TRUE(PostToWorker(WT_LIST_FOLDER, WPARAM(pictures), 0));
-    ASSERT_TRUE(WaitFor([&] { return ListedAt(other) >= 0 && Since(other, MSG_THUMBNAIL_READY).size() == 1; }));
+    // The new listing's result comes after every result posted before it.
+    ASSERT_TRUE(WaitFor([&] { return ListedAt(other) >= 0 && States() == std::vector<uint8_t>{ItemTried}; }));
 
-    // One result of the old listing, for the first item asked for; then
-    // the new listing at once, nothing more of the old one.
-    int at = ListedAt(pictures);
-    ASSERT_GE(at, 0);
-    while (seen[size_t(at)].message != MSG_REQUEST_ITEM || seen[size_t(at)].indices.empty())
-        ++at;
-    EXPECT_EQ(0u, seen[size_t(at)].indices[0]);
-    EXPECT_EQ((std::vector<uint32_t>{0}), replied);
-    EXPECT_EQ(MSG_THUMBNAIL_READY, seen[size_t(at) + 1].message);
-    EXPECT_EQ(ListedAt(other), at + 2);
+    // The old listing's results came in scan order, and the rest of its
+    // work was abandoned: far fewer results than pictures.
+    std::vector<uint32_t> inOrder(replied.size());
+    std::iota(inOrder.begin(), inOrder.end(), 0u);
+    EXPECT_EQ(inOrder, replied);
+    EXPECT_LT(oldResults, size_t(count));
+
+    // Results of the old listing that came after the new one changed
+    // nothing: the new list has its standard icons and a.txt's icon alone.
     EXPECT_EQ(0, IndexOf(L"a.txt"));
+    EXPECT_EQ(4, ImageList_GetImageCount(Browser.listImages));
+    EXPECT_EQ(3, ImageOf(0));
+    EXPECT_EQ((std::vector<uint8_t>{ItemTried}), States());
 }
 
 TEST_F(FolderListing, ClosingWhileAThumbnailIsMadeEndsTheWorkerCleanly)

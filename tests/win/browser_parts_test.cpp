@@ -53,6 +53,12 @@ TEST(ItemStates, ABatchTakesTheNextUntriedItemsInScanOrderEachOnce)
     EXPECT_EQ((std::vector<uint32_t>{}), batch(1, 0, 4));
     EXPECT_EQ(0u, FindUntriedBatch(nullptr, 8, 0, 4, out));
     EXPECT_EQ(0u, FindUntriedBatch(states, 8, 0, 0, out));
+
+    // Items whose results are on their way are left out, wherever the scan
+    // meets them; an index beyond the table changes nothing.
+    const uint32_t onTheirWay[] = {4, 1, 30};
+    const uint32_t n = FindUntriedBatch(states, 8, 3, 4, out, onTheirWay, 3);
+    EXPECT_EQ((std::vector<uint32_t>{5, 7, 2}), std::vector<uint32_t>(out, out + n));
 }
 
 // What the jobs of JobTeam's tests did: runs per job, how many ran at once.
@@ -153,7 +159,7 @@ TEST(ItemStates, AddingAndRemovingItemsKeepsTheWorkersScanOnTheSameItem)
     EXPECT_EQ(ItemNeedsNone, Browser.itemStates[1]);
     EXPECT_EQ(ItemUntried, Browser.itemStates[2]);
 
-    WorkerSaveArea save = {0, 0, 5, 3};
+    WorkerSaveArea save = {5, 3};
     SetItemState(&Browser, 3, ItemTried);
     SetItemState(&Browser, 99, ItemTried);  // beyond the table: nothing
     RemoveItemState(&Browser, &save, 1);     // before the current item
