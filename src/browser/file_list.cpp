@@ -265,6 +265,8 @@ LRESULT CALLBACK FileListProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     if (!saved)
         return DefWindowProcW(window, message, wParam, lParam);
     const LRESULT result = CallWindowProcW(saved, window, message, wParam, lParam);
+    if (message == WM_PAINT)
+        state->listPaintTick = GetTickCount();
 
     // The worker goes on from the first item the user can see, after the
     // batch in hand.
@@ -395,4 +397,5 @@ void TearDownFileList(BrowserState* state)
     for (int32_t& index : state->imageIndex)
         index = -1;
     ReleaseStandardIcons();
+    ReleaseThumbnailBitmaps();
 }

@@ -24,6 +24,9 @@
 
 namespace {
 
+// The longest time, in ms, that stored thumbnails wait for the list's paint.
+constexpr DWORD ListPaintInterval = 100;
+
 constexpr SHCONTF ListedKinds = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS;
 constexpr ULONG AskedAttributes = SFGAO_FOLDER | SFGAO_FILESYSTEM | SFGAO_STREAM;
 
@@ -230,6 +233,12 @@ LRESULT OnWorkerThumbnailReady(BrowserState* state, HWND, WPARAM wParam, LPARAM)
     if (reply->listing == state->listingNumber) {
         StoreThumbnail(state, reply);
         SetItemState(state, reply->index, ItemTried);
+
+        // A list paints only when no posted message waits; while results
+        // keep coming faster than they are stored it is painted here, so
+        // that the thumbnails still appear one by one.
+        if (state->right.control && GetTickCount() - state->listPaintTick >= ListPaintInterval)
+            UpdateWindow(state->right.control);
     }
 
     // The slot goes back to the worker, which may use it again at once.

@@ -70,6 +70,7 @@ struct BrowserState {
     COLORREF dialogColour;  // the options dialog's working colour while it is open
     uint32_t listingNumber;  // listings shown so far: a worker result for an earlier one is dropped
     volatile LONG workerPosts;  // messages posted to the folder worker so far
+    DWORD listPaintTick;        // GetTickCount at the file list's last paint
 };
 
 extern BrowserState Browser;

@@ -34,6 +34,7 @@
 #include "thumbs/folder_worker.h"
 #include "ui/browser_state.h"
 #include "ui/item_states.h"
+#include "ui/job_team.h"
 #include "ui/messages.h"
 #include "ui/owners.h"
 
@@ -502,6 +503,41 @@ TEST_F(FolderListing, ResultsComeInScanOrderAndANewListingAbandonsTheBatchInHand
     EXPECT_EQ(4, ImageList_GetImageCount(Browser.listImages));
     EXPECT_EQ(3, ImageOf(0));
     EXPECT_EQ((std::vector<uint8_t>{ItemTried}), States());
+}
+
+TEST_F(FolderListing, TheWorkerRunsNoFurtherAheadOfTheMainThreadThanItsSlots)
+{
+    TreeItemRecord* folder = Folder(L"ahead");
+    for (int i = 0; i < 60; ++i)
+        dir.Write(L"ahead\\" + std::to_wstring(100 + i) + L".tga", TgaFile(16, 16, Pattern));
+    ASSERT_TRUE(PostToWorker(WT_LIST_FOLDER, WPARAM(folder), 0));
+    ASSERT_TRUE(WaitFor([&] { return ListedAt(folder) >= 0; }));
+
+    // For a second the main thread answers the worker's requests but takes
+    // none of its results: the worker fills its slots (two batches), makes
+    // one batch more and waits.
+    const uint32_t batch = JobBatchSize(JobThreadCount());
+    for (const DWORD until = GetTickCount() + 1000; GetTickCount() < until; Sleep(5)) {
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    const size_t requested = RequestedIndices(folder).size();
+    EXPECT_GE(requested, size_t(2 * batch));
+    EXPECT_LE(requested, size_t(3 * batch));
+    EXPECT_TRUE(Since(folder, MSG_THUMBNAIL_READY).empty());
+
+    // Then every item gets its thumbnail, each once.
+    ASSERT_TRUE(WaitFor([&] {
+        return Browser.itemCount == 60 && States() == std::vector<uint8_t>(60, uint8_t(ItemTried));
+    }));
+    std::vector<uint32_t> results;
+    for (const Seen& s : Since(folder, MSG_THUMBNAIL_READY))
+        results.push_back(s.index);
+    std::sort(results.begin(), results.end());
+    std::vector<uint32_t> each(60);
+    std::iota(each.begin(), each.end(), 0u);
+    EXPECT_EQ(each, results);
+    EXPECT_EQ(63, ImageList_GetImageCount(Browser.listImages));
 }
 
 TEST_F(FolderListing, ClosingWhileAThumbnailIsMadeEndsTheWorkerCleanly)
