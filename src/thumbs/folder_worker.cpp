@@ -1,6 +1,6 @@
 // The folder worker: a message loop plus a table of handlers. It asks the
-// main thread for a small batch of list items at a time (two for each
-// thread making thumbnails), makes their 80 x 80 thumbnails (the picture
+// main thread for a small batch of list items at a time (four for each
+// thread making thumbnails, at most eight), makes their 80 x 80 thumbnails (the picture
 // scaled straight from the file, by the worker and its helper threads
 // together; or the shell's icon, by the worker alone, in its apartment)
 // and posts them one by one in the batch's order, each in a slot of a
@@ -55,9 +55,6 @@ struct PictureJob {
     bool made;
 };
 
-// The worker's own state. The save area holds the live scan position (the
-// item count and the current index), so that the adjustments the main
-// thread makes to it while it applies changes are the worker's at once.
 // One result on its way to the main thread, with what it points to.
 struct ResultSlot {
     WorkerReply reply;
@@ -70,11 +67,14 @@ struct ResultSlot {
 // stores the other.
 constexpr uint32_t RingMax = 2 * WorkerBatchMax;
 
+// The worker's own state. The save area holds the live scan position (the
+// item count and the current index), so that the adjustments the main
+// thread makes to it while it applies changes are the worker's at once.
 struct FolderWorker {
     BrowserState* state;
     WorkerSaveArea save;
     bool quit;
-    uint32_t batchMax;         // items in a batch: two a thread of the team
+    uint32_t batchMax;         // items in a batch (JobBatchSize of the team)
     JobTeam team;              // the worker's helpers
     WorkerBatch batch;         // the batch in hand
     PictureJob jobs[WorkerBatchMax];

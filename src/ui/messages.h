@@ -111,7 +111,7 @@ constexpr UINT AT_QUIT = WM_APP + 0x00;
 // Begin. Answer: MSG_CONTROL with lParam 0.
 constexpr UINT AT_START = WM_APP + 0x01;
 // Make the thumbnails of the members from wParam on, as many as the
-// worker makes at once (ArchiveBatchSize). Answer: MSG_THUMBNAIL_READY for
+// worker makes at once (JobBatchSize). Answer: MSG_THUMBNAIL_READY for
 // each of them.
 constexpr UINT AT_RENDER = WM_APP + 0x02;
 // The thumbnails are done: the worker ends without an answer; the window
@@ -143,8 +143,8 @@ struct WorkerSaveArea {
 };
 
 // The most items in one batch of the folder worker (and members in one of
-// an archive worker): two for each thread that makes thumbnails, at most
-// four threads.
+// an archive worker): JobBatchSize, four for each thread that makes
+// thumbnails, at most eight.
 constexpr uint32_t WorkerBatchMax = 8;
 
 // The folder worker's request, passed by address with MSG_REQUEST_ITEM
