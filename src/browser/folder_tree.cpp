@@ -94,6 +94,36 @@ bool IsRealItem(HTREEITEM item)
 
 }  // namespace
 
+namespace {
+
+// The shell's small icon of a folder, closed or open: its index in the
+// system image list, which the tree uses.
+int FolderIcon(const TreeItemRecord* record, UINT open)
+{
+    SHFILEINFOW info = {};
+    if (!record || !record->absolute)
+        return 0;
+    SHGetFileInfoW(reinterpret_cast<LPCWSTR>(record->absolute), 0, &info, sizeof info,
+                   SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | open);
+    return info.iIcon;
+}
+
+// The tree asks for a folder's icons the first time it draws it, and keeps
+// them: each costs the shell a look at the folder (a few milliseconds under
+// Wine, more for the first folder of a kind), and most folders of a deep
+// tree are never on screen.
+void GiveFolderIcons(NMTVDISPINFOW* info)
+{
+    const TreeItemRecord* record = reinterpret_cast<const TreeItemRecord*>(info->item.lParam);
+    if (info->item.mask & TVIF_IMAGE)
+        info->item.iImage = FolderIcon(record, 0);
+    if (info->item.mask & TVIF_SELECTEDIMAGE)
+        info->item.iSelectedImage = FolderIcon(record, SHGFI_OPENICON);
+    info->item.mask |= TVIF_DI_SETITEM;
+}
+
+}  // namespace
+
 size_t LiveTreeRecordCount()
 {
     return liveRecords;
@@ -145,18 +175,12 @@ HTREEITEM InsertFolderItem(HWND tree, LPCITEMIDLIST parentList, LPCITEMIDLIST ch
     if (!ShellDisplayName(parentFolder, childId, SHGDN_NORMAL, text, ShellNameCapacity))
         return insertAfter;
 
-    // The absolute list and the two small icons.
+    // The absolute list; the two small icons are asked for when the item
+    // is first drawn (GiveFolderIcons).
     record->absolute = parentList ? ILCombine(parentList, childId) : ILClone(childId);
     if (!record->absolute)
         return insertAfter;
     record->relative = ILFindLastID(record->absolute);
-    SHFILEINFOW info = {};
-    constexpr UINT iconFlags = SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON;
-    SHGetFileInfoW(reinterpret_cast<LPCWSTR>(record->absolute), 0, &info, sizeof info, iconFlags);
-    const int image = info.iIcon;
-    info = {};
-    SHGetFileInfoW(reinterpret_cast<LPCWSTR>(record->absolute), 0, &info, sizeof info, iconFlags | SHGFI_OPENICON);
-    const int openImage = info.iIcon;
 
     // The item's own folder: the given one for the root, else bound.
     if (!parentList) {
@@ -175,8 +199,8 @@ HTREEITEM InsertFolderItem(HWND tree, LPCITEMIDLIST parentList, LPCITEMIDLIST ch
     TVITEMW& item = insert.item;
     item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
     item.pszText = text;
-    item.iImage = image;
-    item.iSelectedImage = openImage;
+    item.iImage = I_IMAGECALLBACK;
+    item.iSelectedImage = I_IMAGECALLBACK;
     item.lParam = reinterpret_cast<LPARAM>(record);
     if (attributes & SFGAO_HASSUBFOLDER) {
         item.mask |= TVIF_CHILDREN;
@@ -343,11 +367,14 @@ HTREEITEM InitFolderTree(HWND tree, HWND mainWindow, LPCITEMIDLIST startFolder)
     return found;
 }
 
-void HandleTreeNotify(BrowserState* state, const NMHDR* header)
+void HandleTreeNotify(BrowserState* state, NMHDR* header)
 {
     if (!state || !header)
         return;
     switch (header->code) {
+    case TVN_GETDISPINFOW:
+        GiveFolderIcons(reinterpret_cast<NMTVDISPINFOW*>(header));
+        break;
     case TVN_DELETEITEMW: {
         // The item's record goes with it; a deleted selection is no longer listed.
         const NMTREEVIEWW* view = reinterpret_cast<const NMTREEVIEWW*>(header);

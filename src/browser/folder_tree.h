@@ -54,7 +54,7 @@ TreeItemRecord* TreeRecordOf(HWND tree, HTREEITEM item);
 TreeItemRecord* SelectedFolderRecord(const BrowserState* state);
 
 // The tree's notification handler, called by the left pane.
-void HandleTreeNotify(BrowserState* state, const NMHDR* header);
+void HandleTreeNotify(BrowserState* state, NMHDR* header);
 
 // Applies one queued shell change of the tree's registration.
 void ApplyTreeChange(BrowserState* state, const ChangeRecord& change);

@@ -167,6 +167,21 @@ TEST_F(FolderTree, TheStartFolderIsSelectedAndFoldersShowOnlyTheirSubFoldersInTh
     EXPECT_EQ(TreeView_GetRoot(tree), item);
     EXPECT_EQ(nullptr, TreeView_GetNextSibling(tree, item));
 
+    // Folders show the shell's small icons, closed and open.
+    for (HTREEITEM shown : {leaf, item}) {
+        TVITEMW images = {};
+        images.mask = TVIF_HANDLE | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+        images.hItem = shown;
+        ASSERT_TRUE(TreeView_GetItem(tree, &images));
+        const auto* absolute = reinterpret_cast<LPCWSTR>(TreeRecordOf(tree, shown)->absolute);
+        SHFILEINFOW closed = {}, open = {};
+        constexpr UINT flags = SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON;
+        SHGetFileInfoW(absolute, 0, &closed, sizeof closed, flags);
+        SHGetFileInfoW(absolute, 0, &open, sizeof open, flags | SHGFI_OPENICON);
+        EXPECT_EQ(closed.iIcon, images.iImage);
+        EXPECT_EQ(open.iIcon, images.iSelectedImage);
+    }
+
     // Sub-folders only: no archives, not even a folder named like one, and
     // nothing hidden; sorted by the folder's own comparison, which here
     // differs from the order of its enumeration.
