@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <unordered_map>
 
 #include "browser/file_operations.h"
 #include "browser/folder_tree.h"
@@ -31,13 +33,40 @@ void OnDoubleClick(BrowserState* state, HWND list)
             OpenListItem(state, record);
 }
 
-// The first item whose absolute list equals absolute, or -1.
+// A child's name within the folder as the file system knows it, in upper
+// case: the key by which UpdateWholeList finds the items that may be it.
+std::wstring ChildKey(IShellFolder* folder, LPCITEMIDLIST child)
+{
+    wchar_t name[ShellNameCapacity];
+    if (!ShellDisplayName(folder, child, SHGDN_INFOLDER | SHGDN_FORPARSING, name, ShellNameCapacity))
+        return std::wstring();
+    CharUpperW(name);
+    return name;
+}
+
+// Whether two children of the listed folder name the same item: the same
+// bytes, or the folder's own comparison finds them equal (an item whose
+// size or time has changed since it was listed). ILIsEqual would compare
+// every level from the desktop down, which under Wine reads the registry
+// for the computer's ID: a third of a millisecond a comparison, seconds
+// for one change in a large folder.
+bool SameChild(IShellFolder* folder, LPCITEMIDLIST a, LPCITEMIDLIST b)
+{
+    if (a->mkid.cb == b->mkid.cb && std::memcmp(a, b, a->mkid.cb) == 0)
+        return true;
+    const HRESULT order = folder ? folder->CompareIDs(0, a, b) : E_FAIL;
+    return SUCCEEDED(order) && HRESULT_CODE(order) == 0;
+}
+
+// The first item that is the listed folder's child absolute (whose parent
+// the caller has found to be the listed folder), or -1.
 int FindListItem(HWND list, LPCITEMIDLIST absolute)
 {
+    LPCITEMIDLIST child = ILFindLastID(absolute);
     const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
         const ListItemRecord* record = ListRecordOf(list, i);
-        if (record && ILIsEqual(record->absolute, absolute))
+        if (record && SameChild(record->folder, record->relative, child))
             return i;
     }
     return -1;
@@ -127,12 +156,25 @@ void UpdateWholeList(BrowserState* state, const TreeItemRecord* folder, WorkerSa
         return;
     uint8_t* marked = static_cast<uint8_t*>(marks.get());
 
+    // The items by their names: each child is compared with the items of
+    // its name only, not with every item.
+    std::unordered_multimap<std::wstring, int> byName;
+    for (int i = 0; i < count; ++i)
+        if (const ListItemRecord* record = ListRecordOf(list, i))
+            byName.emplace(ChildKey(record->folder, record->relative), i);
+
     ItemIdListOwner child;
     while (children->Next(1, child.receive(), nullptr) == S_OK) {
         ItemIdListOwner absolute(ILCombine(folder->absolute, child.get()));
         if (!absolute)
             continue;
-        const int index = FindListItem(list, absolute.get());
+        int index = -1;
+        const auto named = byName.equal_range(ChildKey(folder->folder, child.get()));
+        for (auto it = named.first; it != named.second && index < 0; ++it) {
+            const ListItemRecord* record = ListRecordOf(list, it->second);
+            if (record && SameChild(record->folder, record->relative, child.get()))
+                index = it->second;
+        }
         if (index >= 0 && index < count) {
             marked[index] = 1;
         } else if (index < 0) {
