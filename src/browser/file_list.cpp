@@ -85,7 +85,7 @@ void ApplyItemRename(HWND list, int index, LPCITEMIDLIST renamed)
     record->absolute = copy;
     record->relative = ILFindLastID(copy);
     wchar_t name[ShellNameCapacity];
-    ShellDisplayName(record->folder, record->relative, SHGDN_NORMAL, name, ShellNameCapacity);
+    ListItemName(record, name, ShellNameCapacity);
     LVITEMW item = {};
     item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = index;
